@@ -1,0 +1,141 @@
+// Render-state wrappers: each code expands into the GL calls that belong together.
+#include "render/render.h"
+
+#include <GL/gl.h>
+
+// Quadratic attenuation of the scene light: intensity falls as 1 / (100 d^2).
+static const float LIGHT_QUADRATIC = 100.0f;
+static const int LIGHT_COUNT = 8;
+
+Light g_light = {{1, 500, 500, 500}, {1, 1, 1, 1}, {0, 0, 0}};
+
+static bool s_lights_on = false;
+
+static void sphere_map_enable()
+{
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+}
+
+static void sphere_map_disable()
+{
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+}
+
+static void set_cap(GLenum cap, bool on)
+{
+    if (on) glEnable(cap);
+    else glDisable(cap);
+}
+
+static void state_set(uint32_t code, bool on)
+{
+    switch (code) {
+    case RS_SPHERE_MAP:
+        if (on) sphere_map_enable();
+        else sphere_map_disable();
+        break;
+    case RS_TEXTURE: set_cap(GL_TEXTURE_2D, on); break;
+    case RS_BLEND: set_cap(GL_BLEND, on); break;
+    case RS_FOG:
+        if (on) glFogi(GL_FOG_MODE, GL_LINEAR);
+        set_cap(GL_FOG, on);
+        break;
+    case RS_DEPTH_TEST: set_cap(GL_DEPTH_TEST, on); break;
+    case RS_DEPTH_WRITE: glDepthMask(on ? GL_TRUE : GL_FALSE); break;
+    case RS_LIGHTING: set_cap(GL_LIGHTING, on); break;
+    case RS_POLYGON_OFFSET:
+        set_cap(GL_POLYGON_OFFSET_FILL, on);
+        set_cap(GL_POLYGON_OFFSET_LINE, on);
+        set_cap(GL_POLYGON_OFFSET_POINT, on);
+        break;
+    default: break;
+    }
+}
+
+void state_enable(uint32_t code) { state_set(code, true); }
+void state_disable(uint32_t code) { state_set(code, false); }
+
+void polygon_mode(uint32_t code)
+{
+    switch (code) {
+    case POLY_FILL: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
+    case POLY_LINE:
+        glLineWidth(1);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        break;
+    case POLY_POINT:
+        glPointSize(3);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+        break;
+    default: break;
+    }
+}
+
+void polygon_offset(float factor, float units) { glPolygonOffset(factor, units); }
+void blend_func(uint32_t source, uint32_t destination) { glBlendFunc(source, destination); }
+
+void fog_colour(uint32_t colour)
+{
+    const float rgba[4] = {((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f,
+                           (colour & 0xFF) / 255.0f, ((colour >> 24) & 0xFF) / 255.0f};
+    glFogfv(GL_FOG_COLOR, rgba);
+}
+
+void fog_start(float distance) { glFogf(GL_FOG_START, distance); }
+void fog_end(float distance) { glFogf(GL_FOG_END, distance); }
+void viewport(int x, int y, int width, int height) { glViewport(x, y, width, height); }
+
+void lights_enable(int on)
+{
+    if (on != 0 && !s_lights_on) {
+        for (int i = 0; i < LIGHT_COUNT; i++) glEnable(GL_LIGHT0 + i);
+        s_lights_on = true;
+    } else if (on == 0 && s_lights_on) {
+        s_lights_on = false;
+        for (int i = 0; i < LIGHT_COUNT; i++) glDisable(GL_LIGHT0 + i);
+    }
+}
+
+bool lights_are_on() { return s_lights_on; }
+
+void light_apply(const Light& light, int index)
+{
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    if (index < 0 || index >= LIGHT_COUNT) return;
+    const GLenum id = GL_LIGHT0 + index;
+    // Stored alpha first; GL wants red, green, blue, alpha.
+    const float ambient[4] = {light.ambient[1], light.ambient[2], light.ambient[3], light.ambient[0]};
+    const float diffuse[4] = {light.diffuse[1], light.diffuse[2], light.diffuse[3], light.diffuse[0]};
+    const float position[4] = {light.position[0], light.position[1], light.position[2], 1.0f};
+    glLightfv(id, GL_AMBIENT, ambient);
+    glLightfv(id, GL_SPECULAR, ambient);
+    glLightfv(id, GL_DIFFUSE, diffuse);
+    glLightfv(id, GL_POSITION, position);
+    glLightf(id, GL_CONSTANT_ATTENUATION, 0.0f);
+    glLightf(id, GL_LINEAR_ATTENUATION, 0.0f);
+    glLightf(id, GL_QUADRATIC_ATTENUATION, LIGHT_QUADRATIC);
+}
+
+void light_reset()
+{
+    g_light = Light{{1, 500, 500, 500}, {1, 1, 1, 1}, {0, 0, 0}};
+}
+
+uint32_t list_begin()
+{
+    const GLuint name = glGenLists(1);
+    glNewList(name, GL_COMPILE);
+    return name;
+}
+
+void list_end() { glEndList(); }
+void list_call(uint32_t name) { glCallList(name); }

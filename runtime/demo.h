@@ -1,0 +1,54 @@
+// The timeline of ten entries, its fades, loading, and the drawing of one
+// frame from a time in seconds. The real window and the capture tool both run
+// frames through demo_draw_frame, so they show the same pictures.
+#pragma once
+
+#include <cstdint>
+
+typedef void (*RenderStep)(float t, int first_frame);
+
+struct TimelineEntry {
+    int scene;    // 1..10 (10 = credits)
+    float start;  // seconds
+    float length; // seconds
+    float end;    // start + length
+    RenderStep render;
+};
+
+const int TIMELINE_ENTRIES = 10;
+extern const TimelineEntry TIMELINE[TIMELINE_ENTRIES];
+const float TIMELINE_END = 225.0f;  // the presentation stops here
+const double TIMELINE_WRAP = 300.0; // the table repeats in principle
+const float FADE_SECONDS = 2.0f;
+
+// Index of the first entry whose end lies beyond w, or -1 when w >= 225.
+int timeline_find(float w);
+// Darkening level 0..255 at scene time t, or -1 when that fade is not drawn.
+int fade_in_level(float t);
+int fade_out_level(float t, float length);
+// Multiplies the whole window by the complement of a grey (0xFF000000 + c * 0x010101).
+void fade_overlay(uint32_t colour);
+
+// Loop state of the frame loop.
+struct DemoLoop {
+    bool stop;      // set when the timeline has ended
+    int last_scene; // scene drawn in the previous frame, 0 before the first
+    float t;        // scene time of the last frame
+    float length;   // length of the current scene
+};
+
+void demo_loop_init(DemoLoop* loop);
+// Draws one frame at `time` seconds after playback started: clear, letterbox,
+// the timeline's render step, fades. Sets loop->stop (drawing only the cleared
+// frame) once the timeline has ended. Does not swap or pump audio.
+void demo_draw_frame(DemoLoop* loop, float time);
+
+// Start-up before playback: the two fonts, then ten loading screens each
+// followed by a build step in load order, then the light reset. `after_step`,
+// when given, is called after each build step with its number 1..10.
+void demo_load(void (*after_step)(int step) = nullptr);
+// Shutdown counterpart of demo_load: frees the large font.
+void demo_unload();
+
+// Milliseconds from a monotonic clock, wrapping at 2^32.
+uint32_t clock_ms();

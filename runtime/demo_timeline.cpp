@@ -1,0 +1,148 @@
+// The timeline, its fades and the drawing of one frame.
+#include "runtime/demo.h"
+
+#include "render/render.h"
+#include "runtime/gl_setup.h"
+#include "runtime/sync.h"
+#include "runtime/text.h"
+#include "scenes/scenes.h"
+
+#include <GL/gl.h>
+#include <cmath>
+#include <ctime>
+
+// Fade rate: 128 darkening levels per second over a scene's first and last 2 s.
+static const float FADE_LEVELS_PER_SECOND = 128.0f;
+
+static void credits_step(float t, int first_frame) { credits_render((int)t, first_frame); }
+
+const TimelineEntry TIMELINE[TIMELINE_ENTRIES] = {
+    {1, 0, 30, 30, scene1_render},
+    {2, 30, 30, 60, scene2_render},
+    {3, 60, 10, 70, scene3_render},
+    {4, 70, 25, 95, scene4_render},
+    {5, 95, 25, 120, scene5_render},
+    {6, 120, 25, 145, scene6_render},
+    {7, 145, 25, 170, scene7_render},
+    {8, 170, 35, 205, scene8_render},
+    {9, 205, 15, 220, scene9_render},
+    {10, 220, 5, 225, credits_step},
+};
+
+// Build steps in load order; scene 2 draws scene 1's veil, so 1 comes first.
+static void (*const LOAD_ORDER[TIMELINE_ENTRIES])() = {
+    scene8_build, scene4_build, scene5_build, scene7_build, scene6_build,
+    hidden_build, scene3_build, scene1_build, scene2_build, scene9_build,
+};
+
+int timeline_find(float w)
+{
+    for (int i = 0; i < TIMELINE_ENTRIES; i++) {
+        if (w < TIMELINE[i].end) return i;
+    }
+    return -1;
+}
+
+int fade_in_level(float t)
+{
+    if (!(t < FADE_SECONDS)) return -1;
+    return (int)(255.0f - FADE_LEVELS_PER_SECOND * t);
+}
+
+int fade_out_level(float t, float length)
+{
+    if (!(t > length - FADE_SECONDS)) return -1;
+    return (int)(FADE_LEVELS_PER_SECOND * (t - (length - FADE_SECONDS)));
+}
+
+void fade_overlay(uint32_t colour)
+{
+    state_disable(RS_DEPTH_WRITE);
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    viewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
+
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, 1, 1, 0, 0, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+
+    // pixel * (1 - colour / 255) per channel
+    glDisable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
+    glColor4ub(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF, (colour >> 24) & 0xFF);
+    glBegin(GL_TRIANGLE_STRIP);
+    glVertex3f(0, 0, 0);
+    glVertex3f(1, 0, 0);
+    glVertex3f(0, 1, 0);
+    glVertex3f(1, 1, 0);
+    glEnd();
+
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glPopAttrib();
+    glMatrixMode(GL_MODELVIEW);
+    state_enable(RS_DEPTH_WRITE);
+}
+
+static uint32_t fade_grey(int level) { return 0xFF000000u + (uint32_t)level * 0x010101u; }
+
+void demo_loop_init(DemoLoop* loop)
+{
+    loop->stop = false;
+    loop->last_scene = 0;
+    loop->t = 0.0f;
+    loop->length = 0.0f;
+}
+
+void demo_draw_frame(DemoLoop* loop, float time)
+{
+    demo_time = time;
+    viewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    viewport(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
+
+    const float w = (float)fmod((double)demo_time, TIMELINE_WRAP);
+    const int index = timeline_find(w);
+    if (index < 0 || w >= TIMELINE_END) {
+        loop->stop = true;
+        return;
+    }
+    const TimelineEntry& entry = TIMELINE[index];
+    loop->t = w - entry.start;
+    loop->length = entry.length;
+    entry.render(loop->t, loop->last_scene != entry.scene);
+    loop->last_scene = entry.scene;
+
+    const int in = fade_in_level(loop->t);
+    if (in >= 0) fade_overlay(fade_grey(in));
+    const int out = fade_out_level(loop->t, loop->length);
+    if (out >= 0) fade_overlay(fade_grey(out));
+}
+
+void demo_load(void (*after_step)(int step))
+{
+    g_font_large = font_create("Arial", 40, 0, 0, 0, 0);
+    g_font_small = font_create("Arial", 16, 0, 0, 0, 0);
+    for (int k = 1; k <= TIMELINE_ENTRIES; k++) {
+        loading_screen(k, TIMELINE_ENTRIES);
+        LOAD_ORDER[k - 1]();
+        if (after_step) after_step(k);
+    }
+    light_reset();
+}
+
+void demo_unload() { font_free(g_font_large); }
+
+uint32_t clock_ms()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (uint32_t)((uint64_t)now.tv_sec * 1000u + (uint64_t)now.tv_nsec / 1000000u);
+}

@@ -1,0 +1,62 @@
+// SDL window and OpenGL context.
+#include "runtime/window.h"
+
+#include "runtime/gl_setup.h"
+
+#include <SDL/SDL.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static const int WINDOW_BITS_PER_PIXEL = 32;
+
+static const SDL_VideoInfo* s_video_info = nullptr;
+static Uint32 s_video_flags = 0;
+static SDL_Surface* s_screen = nullptr;
+
+static void fail(const char* format, const char* reason)
+{
+    printf(format, reason);
+    fflush(stdout);
+    exit(1);
+}
+
+// Without a display the compatibility layer falls back to an invisible
+// offscreen driver and reports success. Nobody would see the presentation,
+// so unless the user named a driver, that counts as a failed start.
+static bool fell_back_to_invisible_driver()
+{
+    const char* requested = getenv("SDL_VIDEODRIVER");
+    if (requested && requested[0]) return false;
+    char name[64] = "";
+    if (!SDL_VideoDriverName(name, sizeof name)) return false;
+    return strcmp(name, "offscreen") == 0 || strcmp(name, "dummy") == 0;
+}
+
+static void swap_sdl() { SDL_GL_SwapBuffers(); }
+
+void window_open(uint16_t width, uint16_t height, const char* caption, uint8_t full_screen)
+{
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) fail("Video initialization failed: %s\n", SDL_GetError());
+    if (fell_back_to_invisible_driver()) {
+        SDL_Quit();
+        fail("Video initialization failed: %s\n", "no display available");
+    }
+    s_video_info = SDL_GetVideoInfo();
+    if (!s_video_info) fail("Video query failed: %s\n", SDL_GetError());
+
+    s_video_flags = SDL_OPENGL | SDL_HWPALETTE;
+    if (s_video_info->hw_available) s_video_flags |= SDL_HWSURFACE;
+    if (s_video_info->blit_hw) s_video_flags |= SDL_HWACCEL;
+    if (full_screen) s_video_flags |= SDL_FULLSCREEN;
+
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    s_screen = SDL_SetVideoMode(width, height, WINDOW_BITS_PER_PIXEL, s_video_flags);
+    if (!s_screen) fail("Video mode set failed: %s\n", SDL_GetError());
+    SDL_WM_SetCaption(caption, nullptr);
+
+    gl_setup_fixed_state(width, height);
+    swap_buffers_set_hook(swap_sdl);
+}
+
+void window_close() { SDL_Quit(); }
