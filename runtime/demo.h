@@ -23,6 +23,7 @@ const float FADE_SECONDS = 2.0f;
 
 // Index of the first entry whose end lies beyond w, or -1 when w >= 225.
 int timeline_find(float w);
+int timeline_find_in(const TimelineEntry* table, float w);
 // Darkening level 0..255 at scene time t, or -1 when that fade is not drawn.
 int fade_in_level(float t);
 int fade_out_level(float t, float length);
@@ -42,6 +43,8 @@ void demo_loop_init(DemoLoop* loop);
 // the timeline's render step, fades. Sets loop->stop (drawing only the cleared
 // frame) once the timeline has ended. Does not swap or pump audio.
 void demo_draw_frame(DemoLoop* loop, float time);
+// The same with another table of ten entries in place of TIMELINE.
+void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table);
 
 // Start-up before playback: the two fonts, then ten loading screens each
 // followed by a build step in load order, then the light reset. `after_step`,

@@ -35,13 +35,15 @@ static void (*const LOAD_ORDER[TIMELINE_ENTRIES])() = {
     hidden_build, scene3_build, scene1_build, scene2_build, scene9_build,
 };
 
-int timeline_find(float w)
+int timeline_find_in(const TimelineEntry* table, float w)
 {
     for (int i = 0; i < TIMELINE_ENTRIES; i++) {
-        if (w < TIMELINE[i].end) return i;
+        if (w < table[i].end) return i;
     }
     return -1;
 }
+
+int timeline_find(float w) { return timeline_find_in(TIMELINE, w); }
 
 int fade_in_level(float t)
 {
@@ -101,7 +103,9 @@ void demo_loop_init(DemoLoop* loop)
     loop->length = 0.0f;
 }
 
-void demo_draw_frame(DemoLoop* loop, float time)
+void demo_draw_frame(DemoLoop* loop, float time) { demo_draw_frame_from(loop, time, TIMELINE); }
+
+void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table)
 {
     demo_time = time;
     viewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
@@ -109,12 +113,12 @@ void demo_draw_frame(DemoLoop* loop, float time)
     viewport(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
 
     const float w = (float)fmod((double)demo_time, TIMELINE_WRAP);
-    const int index = timeline_find(w);
+    const int index = timeline_find_in(table, w);
     if (index < 0 || w >= TIMELINE_END) {
         loop->stop = true;
         return;
     }
-    const TimelineEntry& entry = TIMELINE[index];
+    const TimelineEntry& entry = table[index];
     loop->t = w - entry.start;
     loop->length = entry.length;
     entry.render(loop->t, loop->last_scene != entry.scene);
