@@ -242,4 +242,16 @@ TEST(MeshGenTest, SphereSeamColumnIsDuplicated)
     mesh_free(sphere);
 }
 
+// Counts past the records' 8- and 16-bit fields stop instead of writing
+// beyond the polygon arrays.
+TEST(MeshGenTest, CountsBeyondTheRecordsStop)
+{
+    EXPECT_DEATH(mesh_sphere(1, 128, 0, nullptr), "");
+    EXPECT_DEATH(mesh_cylinder(1, 1, 1, 256, 0, nullptr), "");
+    EXPECT_DEATH(mesh_cylinder(1, 1, 300, 255, 0, nullptr), "");
+    Mesh* largest = mesh_sphere(1, 127, 0, nullptr);
+    EXPECT_EQ(largest->groups->polygon_count, 4 * 127 * 127);
+    mesh_free(largest);
+}
+
 } // namespace
