@@ -120,17 +120,6 @@ TEST(MeshOpsTest, MirrorReflectsThroughOriginAndUndoesItself)
     mesh_free(box);
 }
 
-TEST(MeshOpsTest, FlatNormalsFollowWinding)
-{
-    Mesh* mesh = mesh_quad(UNIT_SQUARE, 4);
-    Polygon* p = mesh->groups->polygons[0];
-    for (int i = 0; i < 4; i++) p->vertices[i].normal = {1, 0, 0};
-    p->hidden = 1;
-    mesh_flat_normals(mesh);
-    for (int i = 0; i < 4; i++) expect_vec3_near(p->vertices[i].normal, 0, 0, 1, "flat");
-    mesh_free(mesh);
-}
-
 // Extrusion
 
 TEST(MeshOpsTest, ExtrudeSquareMovesCapFirstThenFourSides)
