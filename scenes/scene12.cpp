@@ -139,10 +139,13 @@ static void scene1_captions()
 void scene1_render(float t, int)
 {
     if (beat_flag) beat_flag = 0;
+    // The lights go on before the enable bits are saved: lights_enable
+    // remembers them as on, so popping them off again would leave every later
+    // frame lit by no light at all.
+    lights_enable(1);
     glPushAttrib(GL_ENABLE_BIT);
     state_enable(RS_DEPTH_TEST);
     state_enable(RS_LIGHTING);
-    lights_enable(1);
     fog_colour(FOG_BLACK);
     fog_start(SCENE1_FOG_START);
     fog_end(SCENE1_FOG_END);

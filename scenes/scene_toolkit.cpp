@@ -44,6 +44,7 @@ static const float VEIL_COPY_SCALE = 0.95f;
 // without filtering on a unit box.
 static const uint16_t HIDDEN_TEXTURE_SIZE = 8;
 static const uint8_t HIDDEN_NOISE_AMPLITUDE = 255;
+static const uint32_t HIDDEN_BOX_COLOUR = 0xFFFFFFFF;
 
 static Texture* s_hidden_texture = nullptr;
 static Mesh* s_hidden_box = nullptr;
@@ -170,7 +171,7 @@ void hidden_build()
     s_hidden_texture->mag_filter = GL_NEAREST;
     texture_upload(s_hidden_texture);
 
-    s_hidden_box = mesh_box(1.0f, 1.0f, 1.0f, s_hidden_texture, ORB_COLOUR);
+    s_hidden_box = mesh_box(1.0f, 1.0f, 1.0f, s_hidden_texture, HIDDEN_BOX_COLOUR);
     s_hidden_box->blend = 0;
     mesh_compile(s_hidden_box);
 }

@@ -219,7 +219,10 @@ TEST_F(Scenes12Test, SceneOneHandsTheLightOnAtRestAtTheEye)
     EXPECT_NEAR(position[1], 10.0f, 1e-5);
     EXPECT_NEAR(position[2], 0.0f, 1e-6);
     EXPECT_EQ(diffuse[0], 500.0f);
-    // The switches come back through the attribute stack.
+    // The switches come back through the attribute stack; the lights stay
+    // on, as the switch's memory of them says.
+    EXPECT_TRUE(lights_are_on());
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
     EXPECT_FALSE(glIsEnabled(GL_FOG));
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
 }
