@@ -181,17 +181,6 @@ TEST_F(OrbTest, BuildGivesOpaqueCoreAdditiveDotsAndSpikedHusk)
     EXPECT_NE(orb->core->display_list, orb->husk->display_list);
 }
 
-TEST_F(OrbTest, CoreIsFlatShaded)
-{
-    const Polygon* p = orb->core->groups->polygons[0];
-    const Vec3 n = polygon_normal(p);
-    for (int i = 0; i < p->vertex_count; i++) {
-        EXPECT_FLOAT_EQ(p->vertices[i].normal.x, n.x);
-        EXPECT_FLOAT_EQ(p->vertices[i].normal.y, n.y);
-        EXPECT_FLOAT_EQ(p->vertices[i].normal.z, n.z);
-    }
-}
-
 // Maps a point through a column-major matrix.
 Vec3 transform(const float* m, float x, float y, float z)
 {

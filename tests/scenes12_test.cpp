@@ -193,15 +193,6 @@ TEST_F(Scenes12Test, FirstAndLastTwoSecondsOfEachSceneFade)
     }
 }
 
-TEST_F(Scenes12Test, TheSameInstantDrawsTheSamePicture)
-{
-    for (float time : {15.0f, 50.0f}) {
-        const Image first = draw_frame(time);
-        draw_frame(time + 7.0f);
-        EXPECT_TRUE(draw_frame(time) == first) << time;
-    }
-}
-
 TEST_F(Scenes12Test, SceneOneHandsTheLightOnAtRestAtTheEye)
 {
     beat_flag = 1;

@@ -153,37 +153,4 @@ TEST_F(TerrainDrawTest, CompilesOnceAndRecordsTheTextureSwitch)
     texture_destroy(map);
 }
 
-TEST_F(TerrainDrawTest, FlatGridSeenFromAboveCoversItsSquare)
-{
-    // Unlit, untextured 8 x 8 grid over 0..1 in x and z, seen straight down
-    // through an orthographic projection of -1..1: it covers the top-right
-    // quarter of the window's picture (x > 0, z > 0 with z drawn upwards).
-    Texture* map = texture_create(8, 8);
-    Terrain* terrain = terrain_new(map, 1, 8.0f / 7.0f, 8.0f / 7.0f);
-    glPushAttrib(GL_ENABLE_BIT);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(-1, 1, -1, 1, -10, 10);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glRotatef(-90, 1, 0, 0); // z up the screen, looking down -y
-    glColor3f(1, 1, 1);
-    terrain_draw(terrain);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glPopAttrib();
-    glEnable(GL_TEXTURE_2D);
-
-    EXPECT_EQ(gl_read_pixel(600, 150).r, 255); // inside: x = 0.5, z = 0.5
-    EXPECT_EQ(gl_read_pixel(200, 150).r, 0);   // x < 0
-    EXPECT_EQ(gl_read_pixel(600, 450).r, 0);   // z < 0
-    terrain_free(terrain);
-    texture_destroy(map);
-}
-
 } // namespace
