@@ -117,10 +117,11 @@ void chain_hide(Polygon* chain);
 // Six quads spanning +-sx, +-sy, +-sz in the order +Y, -Y, +X, -X, +Z, -Z.
 Mesh* mesh_box(float sx, float sy, float sz, const Texture* texture, uint32_t colour);
 // Axis along Z, centred: bands x sides smooth-shaded side quads, then the top
-// cap (z = +height/2) and the bottom cap; sides 3..255.
+// cap (z = +height/2) and the bottom cap; sides 3..255, bands x sides + 2
+// at most 65535 (checked: larger counts would overflow the records).
 Mesh* mesh_cylinder(float radius, float height, unsigned bands, unsigned sides, uint32_t colour,
                     const Texture* texture);
-// 4 n^2 triangle polygons, poles on Y, smooth normals; n 2..127.
+// 4 n^2 triangle polygons, poles on Y, smooth normals; n 1..127 (checked).
 Mesh* mesh_sphere(float radius, unsigned n, uint32_t colour, const Texture* texture);
 
 // Mesh operations: in place on every polygon, hidden ones included (except

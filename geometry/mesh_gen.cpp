@@ -1,6 +1,7 @@
 // Mesh generators: box, capped cylinder and latitude/longitude sphere.
 #include "geometry/mesh.h"
 
+#include <cassert>
 #include <cmath>
 
 // The cylinder steps its angles in degrees and converts them with 3.142 as the
@@ -11,6 +12,10 @@ static const float DEGREES_PER_HALF_TURN = 180.0f;
 static const float DEGREES_PER_TURN = 360.0f;
 // The sphere works in radians from this single-precision half turn.
 static const float SPHERE_HALF_TURN = 3.1415927f;
+// Record limits: 8-bit vertex counts per polygon, 16-bit polygon counts per group.
+static const unsigned POLYGON_VERTICES_MAX = 255;
+static const unsigned GROUP_POLYGONS_MAX = 65535;
+static const unsigned SPHERE_N_MAX = 127; // 4 n^2 triangles must fit a group
 
 // Unit-cube corners of the six box faces, +Y, -Y, +X, -X, +Z, -Z, each
 // counter-clockwise seen from outside.
@@ -92,6 +97,9 @@ static void cylinder_cap(Polygon* p, float radius, float z, float normal_z, unsi
 Mesh* mesh_cylinder(float radius, float height, unsigned bands, unsigned sides, uint32_t colour,
                     const Texture* texture)
 {
+    // Larger counts would wrap the record's counters and write past the arrays.
+    assert(sides >= 3 && sides <= POLYGON_VERTICES_MAX);
+    assert(bands >= 1 && bands * sides + 2 <= GROUP_POLYGONS_MAX);
     Mesh* mesh = mesh_new(0, 0, 0);
     PolygonGroup* group = group_new((uint16_t)(bands * sides + 2), 4, 2);
     mesh_add_group(mesh, group);
@@ -161,6 +169,7 @@ static void sphere_triangle(PolygonGroup* group, unsigned* next, const Vertex* g
 
 Mesh* mesh_sphere(float radius, unsigned n, uint32_t colour, const Texture* texture)
 {
+    assert(n >= 1 && n <= SPHERE_N_MAX);
     Mesh* mesh = mesh_new(0, 0, 0);
     PolygonGroup* group = group_new((uint16_t)(4 * n * n), 3, 1);
     mesh_add_group(mesh, group);
