@@ -176,18 +176,31 @@ static void resize_nearest(const uint32_t* old, int w, int h, uint32_t* out, int
     }
 }
 
-static inline int bilinear_channel(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, float tx, float ty,
-                                   int shift)
+// Where new column x samples the old row: x0, x1 = min(x0 + 1, w - 1), tx.
+struct BilinearColumn {
+    int x0, x1;
+    float tx;
+};
+
+static inline int bilinear_channel(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, float w00, float w10,
+                                   float w01, float w11, int shift)
 {
-    return (int)((1.0f - ty) * (1.0f - tx) * (float)channel(c00, shift) +
-                 (1.0f - ty) * tx * (float)channel(c10, shift) + ty * (1.0f - tx) * (float)channel(c01, shift) +
-                 ty * tx * (float)channel(c11, shift));
+    return (int)(w00 * (float)channel(c00, shift) + w10 * (float)channel(c10, shift) +
+                 w01 * (float)channel(c01, shift) + w11 * (float)channel(c11, shift));
 }
 
 static void resize_bilinear(const uint32_t* old, int w, int h, uint32_t* out, int nw, int nh)
 {
     const float sx = (float)nw / (float)w;
     const float sy = (float)nh / (float)h;
+    BilinearColumn* columns = (BilinearColumn*)malloc((size_t)nw * sizeof(BilinearColumn));
+    for (int x = 0; x < nw; x++) {
+        const float fx = (float)x / sx;
+        // Clamped: float rounding must never reach one past the last column.
+        columns[x].x0 = min_int((int)fx, w - 1);
+        columns[x].x1 = min_int(columns[x].x0 + 1, w - 1);
+        columns[x].tx = fx - (float)columns[x].x0;
+    }
     for (int y = 0; y < nh; y++) {
         const float fy = (float)y / sy;
         const int y0 = min_int((int)fy, h - 1);
@@ -195,18 +208,20 @@ static void resize_bilinear(const uint32_t* old, int w, int h, uint32_t* out, in
         const float ty = fy - (float)y0;
         const uint32_t* row0 = old + (size_t)y0 * w;
         const uint32_t* row1 = old + (size_t)y1 * w;
+        uint32_t* dst = out + (size_t)y * nw;
         for (int x = 0; x < nw; x++) {
-            const float fx = (float)x / sx;
-            const int x0 = min_int((int)fx, w - 1);
-            const int x1 = min_int(x0 + 1, w - 1);
-            const float tx = fx - (float)x0;
-            const uint32_t c00 = row0[x0], c10 = row0[x1], c01 = row1[x0], c11 = row1[x1];
-            out[(size_t)y * nw + x] = pack(bilinear_channel(c00, c10, c01, c11, tx, ty, SHIFT_A),
-                                           bilinear_channel(c00, c10, c01, c11, tx, ty, SHIFT_R),
-                                           bilinear_channel(c00, c10, c01, c11, tx, ty, SHIFT_G),
-                                           bilinear_channel(c00, c10, c01, c11, tx, ty, SHIFT_B));
+            const BilinearColumn& c = columns[x];
+            // (1 - ty)(1 - tx) c00 + (1 - ty) tx c10 + ty (1 - tx) c01 + ty tx c11
+            const float w00 = (1.0f - ty) * (1.0f - c.tx), w10 = (1.0f - ty) * c.tx;
+            const float w01 = ty * (1.0f - c.tx), w11 = ty * c.tx;
+            const uint32_t c00 = row0[c.x0], c10 = row0[c.x1], c01 = row1[c.x0], c11 = row1[c.x1];
+            dst[x] = pack(bilinear_channel(c00, c10, c01, c11, w00, w10, w01, w11, SHIFT_A),
+                          bilinear_channel(c00, c10, c01, c11, w00, w10, w01, w11, SHIFT_R),
+                          bilinear_channel(c00, c10, c01, c11, w00, w10, w01, w11, SHIFT_G),
+                          bilinear_channel(c00, c10, c01, c11, w00, w10, w01, w11, SHIFT_B));
         }
     }
+    free(columns);
 }
 
 // Source span [first, last] that new index i of n covers on an old side of
@@ -337,21 +352,24 @@ void texture_emboss(Texture* texture, uint8_t strength)
     if (n == 0) return;
     const size_t w = texture->width;
     const float s = (float)strength / EMBOSS_STRENGTH_UNIT;
-    const uint32_t* src = texture->pixels;
-    uint32_t* out = (uint32_t*)malloc(n * sizeof(uint32_t));
+    uint32_t* p = texture->pixels;
+    // Grey values of the unchanged image; results then go straight back into
+    // the pixels, which keep only their alpha.
+    int* grey = (int*)malloc(n * sizeof(int));
+    for (size_t i = 0; i < n; i++) grey[i] = grey_value(p[i]);
     for (size_t i = 0; i < n; i++) {
         // The image is one line of n pixels that wraps from the last to the
-        // first: the left neighbour of a row start is the previous row's end.
-        const int l = grey_value(src[(i + n - 1) % n]);
-        const int r = grey_value(src[(i + 1) % n]);
-        const int d = grey_value(src[(i + w) % n]);
-        const int u = grey_value(src[(i + n - w % n) % n]);
+        // first: the left neighbour of a row start is the previous row's end,
+        // the top and bottom rows are neighbours. w <= n, so one wrap is enough.
+        const int l = grey[i == 0 ? n - 1 : i - 1];
+        const int r = grey[i + 1 == n ? 0 : i + 1];
+        const int d = grey[i + w >= n ? i + w - n : i + w];
+        const int u = grey[i >= w ? i - w : i + n - w];
         const float v = (float)(l - r) / 4.0f * s + (float)(d - u) / 4.0f * s + EMBOSS_FLAT;
-        const int grey = clamp_channel(v);
-        out[i] = pack(channel(src[i], SHIFT_A), grey, grey, grey);
+        const uint32_t g = (uint32_t)clamp_channel(v);
+        p[i] = (p[i] & ALPHA_MASK) | (g << SHIFT_R) | (g << SHIFT_G) | (g << SHIFT_B);
     }
-    memcpy(texture->pixels, out, n * sizeof(uint32_t));
-    free(out);
+    free(grey);
 }
 
 void texture_alpha_from_brightness(Texture* texture)
@@ -442,29 +460,26 @@ void texture_resize(Texture* texture, uint16_t new_width, uint16_t new_height, i
     texture->height = new_height;
 }
 
-static inline uint32_t combine_pixel(uint32_t a, uint32_t b, int mode)
-{
-    int c[4];
-    const int shifts[4] = {SHIFT_A, SHIFT_R, SHIFT_G, SHIFT_B};
-    for (int k = 0; k < 4; k++) {
-        const int x = channel(a, shifts[k]), y = channel(b, shifts[k]);
-        switch (mode) {
-        case TEXTURE_COMBINE_ADD: c[k] = min_int(x + y, CHANNEL_MAX); break;
-        case TEXTURE_COMBINE_SUBTRACT: c[k] = max_int(x - y, 0); break;
-        default: c[k] = (x + y) / 2; break;
-        }
-    }
-    return pack(c[0], c[1], c[2], c[3]);
-}
-
 void texture_combine(Texture* texture, const Texture* second, int mode)
 {
     if (second->width != texture->width || second->height != texture->height) return;
-    if (mode != TEXTURE_COMBINE_ADD && mode != TEXTURE_COMBINE_SUBTRACT && mode != TEXTURE_COMBINE_AVERAGE) return;
-    uint32_t* p = texture->pixels;
-    const uint32_t* q = second->pixels;
-    const size_t n = pixel_count(texture);
-    for (size_t i = 0; i < n; i++) p[i] = combine_pixel(p[i], q[i], mode);
+    // Every mode treats the four channels alike, so the words are walked as
+    // bytes; no carry passes from one channel into the next.
+    uint8_t* a = (uint8_t*)texture->pixels;
+    const uint8_t* b = (const uint8_t*)second->pixels;
+    const size_t n = pixel_count(texture) * sizeof(uint32_t);
+    switch (mode) {
+    case TEXTURE_COMBINE_ADD:
+        for (size_t i = 0; i < n; i++) a[i] = (uint8_t)min_int(a[i] + b[i], CHANNEL_MAX);
+        break;
+    case TEXTURE_COMBINE_SUBTRACT:
+        for (size_t i = 0; i < n; i++) a[i] = (uint8_t)max_int(a[i] - b[i], 0);
+        break;
+    case TEXTURE_COMBINE_AVERAGE:
+        for (size_t i = 0; i < n; i++) a[i] = (uint8_t)((a[i] + b[i]) / 2);
+        break;
+    default: break;
+    }
 }
 
 void texture_copy_pixels(const Texture* texture, Texture* destination)
