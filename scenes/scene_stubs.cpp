@@ -1,8 +1,6 @@
 // Scenes not built yet: their steps draw nothing, so their slots show black.
 #include "scenes/scenes.h"
 
-void scene1_build() {}
-void scene2_build() {}
 void scene3_build() {}
 void scene4_build() {}
 void scene5_build() {}
@@ -10,10 +8,7 @@ void scene6_build() {}
 void scene7_build() {}
 void scene8_build() {}
 void scene9_build() {}
-void hidden_build() {}
 
-void scene1_render(float, int) {}
-void scene2_render(float, int) {}
 void scene3_render(float, int) {}
 void scene4_render(float, int) {}
 void scene5_render(float, int) {}

@@ -1,0 +1,81 @@
+// Wall time of the loading phase on the offscreen context: each build step in
+// load order, scenes 1 and 2 together, and the whole phase with its loading
+// screens. The context is opened once, outside every measurement.
+#include "runtime/demo.h"
+#include "runtime/gl_setup.h"
+#include "scenes/scenes.h"
+#include "tools/offscreen.h"
+
+#include <GL/gl.h>
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <string>
+
+// Build steps allocate their objects afresh on every call and never release
+// them, so a few iterations keep the leaked textures and lists small.
+static const int BUILD_ITERATIONS = 5;
+static const int PHASE_ITERATIONS = 3;
+
+static bool context_ready(benchmark::State& state)
+{
+    static bool opened = false;
+    static std::string error;
+    if (!opened && error.empty()) {
+        if (offscreen_open(WINDOW_WIDTH, WINDOW_HEIGHT, &error)) {
+            gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
+            opened = true;
+        }
+    }
+    if (!opened) state.SkipWithError(("no offscreen GL: " + error).c_str());
+    return opened;
+}
+
+// glFinish makes the uploads count: the driver may defer texture copies.
+static void BM_BuildStep(benchmark::State& state, void (*step)())
+{
+    if (!context_ready(state)) return;
+    for (auto _ : state) {
+        srand(1);
+        step();
+        glFinish();
+    }
+}
+
+static void BM_BuildScenes1And2(benchmark::State& state)
+{
+    if (!context_ready(state)) return;
+    for (auto _ : state) {
+        srand(1);
+        scene1_build();
+        scene2_build();
+        glFinish();
+    }
+}
+
+static void BM_LoadingPhase(benchmark::State& state)
+{
+    if (!context_ready(state)) return;
+    for (auto _ : state) {
+        srand(1);
+        demo_load();
+        glFinish();
+    }
+}
+
+#define BUILD_STEP(name, step)                                                                    \
+    BENCHMARK_CAPTURE(BM_BuildStep, name, step)                                                   \
+        ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(BUILD_ITERATIONS)
+
+// Load order.
+BUILD_STEP(1_scene8, scene8_build);
+BUILD_STEP(2_scene4, scene4_build);
+BUILD_STEP(3_scene5, scene5_build);
+BUILD_STEP(4_scene7, scene7_build);
+BUILD_STEP(5_scene6, scene6_build);
+BUILD_STEP(6_hidden, hidden_build);
+BUILD_STEP(7_scene3, scene3_build);
+BUILD_STEP(8_scene1, scene1_build);
+BUILD_STEP(9_scene2, scene2_build);
+BUILD_STEP(10_scene9, scene9_build);
+BENCHMARK(BM_BuildScenes1And2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(BUILD_ITERATIONS);
+BENCHMARK(BM_LoadingPhase)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(PHASE_ITERATIONS);

@@ -1,0 +1,44 @@
+// Scene toolkit: the reactions to the music's sync pulses and the recurring
+// objects (the orb of scenes 2 and 8, the nested veil of scenes 1 and 2).
+// Main thread only; drawing needs a GL context and the model-view matrix.
+#pragma once
+
+#include <cstdint>
+
+struct Mesh;
+struct Texture;
+
+// Sync reactions
+// Counts beat_pulse down by 100 and accent_pulse by 8 while positive: one
+// call per frame brings 2000 to 0 in 20 frames and 16 to 0 in 2.
+void pulse_decay();
+// Scales the current matrix along Z by 1 + sign x beat_pulse / 5000: up to
+// 1.4 (sign +1) or 0.6 (sign -1) on a beat.
+void beat_zoom(int sign);
+// While accent_pulse p is not 0: three rand() draws r1, r2, r3 and a tilt of
+// ((r3 mod p) / 10, (r2 mod p) / 10, (r1 mod p) / 10) degrees about X, Y, Z.
+// Draws nothing from rand() when p is 0.
+void accent_shake();
+// Red, green and blue of g_light's diffuse colour become beat_pulse + base.
+void light_flash(float base);
+
+// The orb: one sphere drawn three ways.
+struct Orb {
+    Mesh* core; // radius 1 sphere, flat shaded, opaque, sphere-mapped with the core texture
+    Mesh* dots; // the same faces with the dots texture, additive, drawn as points
+    Mesh* husk; // scaled 1.1 and extruded into 0.6-scaled spikes, additive
+};
+
+// Builds and compiles the three meshes; the textures stay the caller's.
+Orb* orb_build(const Texture* core_texture, const Texture* dots_texture);
+void orb_free(Orb* orb); // meshes only; their display lists are kept
+// Bobbing 45 to 85 units ahead while tumbling about a point 3 units behind
+// its centre; t in seconds.
+void orb_place(Orb* orb, float t);
+// Core with polygon offset, dots as 3-pixel points (the point size stays),
+// husk filled; sphere mapping on throughout.
+void orb_draw(Orb* orb);
+
+// The veil: drawn twice at full size, then four copies each turned further
+// and scaled 0.95 again. Rewrites veil->matrix; t in seconds.
+void veil_draw(Mesh* veil, float t);

@@ -1,0 +1,250 @@
+// Scenes 1 and 2 through the same loading and frame code as the window and the
+// capture tool: light and zoom reactions, and the pictures by their properties.
+#include "render/render.h"
+#include "render/transform.h"
+#include "runtime/demo.h"
+#include "runtime/gl_setup.h"
+#include "runtime/sync.h"
+#include "scenes/scenes.h"
+#include "support/gl_test.h"
+#include "tools/offscreen.h"
+
+#include <GL/gl.h>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+const int BAND_TOP = WINDOW_HEIGHT - PICTURE_Y - PICTURE_HEIGHT; // first picture row from the top
+const int BAND_BOTTOM = BAND_TOP + PICTURE_HEIGHT;               // first black row below it
+const double BAND_PIXELS = (double)WINDOW_WIDTH * PICTURE_HEIGHT;
+
+class Scenes12Test : public GlTest {
+protected:
+    void SetUp() override
+    {
+        GlTest::SetUp();
+        static bool loaded = false;
+        if (!loaded) {
+            demo_load();
+            loaded = true;
+        }
+        sync_reset();
+        light_reset();
+    }
+    void TearDown() override
+    {
+        sync_reset();
+        light_reset();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+    }
+};
+
+typedef std::vector<uint8_t> Image; // RGB, top row first
+
+const uint8_t* pixel(const Image& im, int x, int y) { return &im[3 * (y * WINDOW_WIDTH + x)]; }
+
+// One frame through the frame code, as a fresh capture draws it.
+Image draw_frame(float time)
+{
+    DemoLoop loop;
+    demo_loop_init(&loop);
+    demo_draw_frame(&loop, time);
+    return offscreen_read_rgb(WINDOW_WIDTH, WINDOW_HEIGHT);
+}
+
+// The same scene time drawn by the render step alone: no fade.
+Image draw_unfaded(RenderStep step, float t)
+{
+    viewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    viewport(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
+    step(t, 1);
+    return offscreen_read_rgb(WINDOW_WIDTH, WINDOW_HEIGHT);
+}
+
+struct BandStats {
+    double r, g, b;   // band means, 0..255
+    double lit;       // share of band pixels with a channel above 8
+    long outside_lit; // pixels above or below the band that are not black
+    long warm;        // band pixels with red above 60 and at least 30 above blue
+};
+
+BandStats band_stats(const Image& im)
+{
+    BandStats s = {0, 0, 0, 0, 0, 0};
+    long lit = 0;
+    for (int y = 0; y < WINDOW_HEIGHT; y++) {
+        for (int x = 0; x < WINDOW_WIDTH; x++) {
+            const uint8_t* p = pixel(im, x, y);
+            if (y < BAND_TOP || y >= BAND_BOTTOM) {
+                s.outside_lit += (p[0] | p[1] | p[2]) != 0;
+                continue;
+            }
+            s.r += p[0];
+            s.g += p[1];
+            s.b += p[2];
+            lit += p[0] > 8 || p[1] > 8 || p[2] > 8;
+            s.warm += p[0] > 60 && p[0] >= p[2] + 30;
+        }
+    }
+    s.r /= BAND_PIXELS;
+    s.g /= BAND_PIXELS;
+    s.b /= BAND_PIXELS;
+    s.lit = lit / BAND_PIXELS;
+    return s;
+}
+
+TEST_F(Scenes12Test, SceneOneIsACyanBlueLandscapeInsideTheBand)
+{
+    for (float time : {5.0f, 15.0f, 25.0f}) {
+        const BandStats s = band_stats(draw_frame(time));
+        EXPECT_EQ(s.outside_lit, 0) << time;
+        EXPECT_GT(s.lit, 0.8) << time;
+        EXPECT_GT(s.g, 60.0) << time;
+        EXPECT_GT(s.b, s.g) << time;     // blue leads green a little
+        EXPECT_LT(s.r, 0.1 * s.g) << time; // next to no red: cyan, not grey
+        EXPECT_EQ(s.warm, 0) << time;
+    }
+}
+
+// Where the orb's centre lands in the window at scene 2 time t, from its
+// placement and the fixed projection (30 degrees vertical, 4:3, 800 x 450 band).
+void orb_screen_position(float t, float* x, float* y_from_top)
+{
+    Matrix m;
+    mat_identity(m);
+    mat_translate(m, 2 * sinf(0.2f * t), 2 * cosf(0.3f * t), 20 * sinf(t) + 65);
+    mat_rotate_xyz(m, 10 * t, 20 * t, 30 * t);
+    mat_translate(m, 0, 0, 3);
+    const double tan_half = std::tan(15.0 * M_PI / 180.0);
+    const double nx = m[12] / m[14] / (tan_half * WINDOW_WIDTH / WINDOW_HEIGHT);
+    const double ny = m[13] / m[14] / tan_half;
+    *x = (float)(WINDOW_WIDTH / 2 * (1 + nx));
+    *y_from_top = (float)(BAND_TOP + PICTURE_HEIGHT / 2 * (1 - ny));
+}
+
+struct OrbCase {
+    float time;
+    bool core_visible; // near enough (46 units) for the core to show between the dots
+};
+
+TEST_F(Scenes12Test, SceneTwoShowsAWarmOrbWithBlueDotsInTheVeil)
+{
+    // At 50 s the orb is 83 units away and its 3-pixel dots cover the core.
+    const OrbCase cases[] = {{35.0f, true}, {50.0f, false}};
+    for (const OrbCase& c : cases) {
+        const float time = c.time;
+        const Image im = draw_frame(time);
+        const BandStats s = band_stats(im);
+        EXPECT_EQ(s.outside_lit, 0) << time;
+        EXPECT_GT(s.lit, 0.95) << time;
+        EXPECT_GT(s.g, 100.0) << time; // the cyan veil fills the band
+
+        // Warm core pixels and blue dot pixels sit where the orb is placed.
+        float ox, oy;
+        orb_screen_position(time - 30.0f, &ox, &oy);
+        double wx = 0, wy = 0;
+        long warm = 0, blue = 0;
+        for (int y = BAND_TOP; y < BAND_BOTTOM; y++) {
+            for (int x = 0; x < WINDOW_WIDTH; x++) {
+                const uint8_t* p = pixel(im, x, y);
+                if (p[0] > 60 && p[0] >= p[2] + 30) wx += x, wy += y, warm++;
+                const bool near = std::hypot(x - ox, y - oy) < 40;
+                blue += near && p[2] > p[1] + 40 && p[2] > p[0] + 40;
+            }
+        }
+        EXPECT_GT(blue, 10) << time;
+        if (!c.core_visible) continue;
+        ASSERT_GT(warm, 20) << time;
+        EXPECT_LT(std::hypot(wx / warm - ox, wy / warm - oy), 15.0) << time;
+    }
+}
+
+struct FadeCase {
+    float time;      // demo time
+    RenderStep step; // the scene drawn then
+    float t;         // its scene time
+    int level;       // darkening level 0..255
+};
+
+TEST_F(Scenes12Test, FirstAndLastTwoSecondsOfEachSceneFade)
+{
+    const FadeCase cases[] = {
+        {0.5f, scene1_render, 0.5f, 191},   {1.0f, scene1_render, 1.0f, 127},
+        {15.0f, scene1_render, 15.0f, 0},   {28.5f, scene1_render, 28.5f, 64},
+        {29.9f, scene1_render, 29.9f, 243}, {30.5f, scene2_render, 0.5f, 191},
+        {45.0f, scene2_render, 15.0f, 0},   {59.0f, scene2_render, 29.0f, 128},
+    };
+    for (const FadeCase& c : cases) {
+        const Image plain = draw_unfaded(c.step, c.t);
+        const Image faded = draw_frame(c.time);
+        const double keep = (255 - c.level) / 255.0;
+        int worst = 0;
+        double plain_sum = 0;
+        for (size_t i = 0; i < plain.size(); i++) {
+            worst = std::max(worst, std::abs(faded[i] - (int)(plain[i] * keep + 0.5)));
+            plain_sum += plain[i];
+        }
+        EXPECT_GT(plain_sum / plain.size(), 20.0) << c.time; // something to fade
+        EXPECT_LE(worst, 2) << "time " << c.time << " level " << c.level;
+    }
+}
+
+TEST_F(Scenes12Test, SceneOneHandsTheLightOnAtRestAtTheEye)
+{
+    beat_flag = 1;
+    beat_pulse = 2000;
+    scene1_render(0.0f, 1);
+    EXPECT_EQ(beat_flag, 0);
+    EXPECT_EQ(beat_pulse, 1900);
+    for (int i = 1; i < 4; i++) EXPECT_EQ(g_light.diffuse[i], 500.0f);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(g_light.position[i], 0.0f);
+    // Uploaded last from (3 sin 0, 10 cos 0, 0): eye coordinates.
+    float position[4], diffuse[4];
+    glGetLightfv(GL_LIGHT0, GL_POSITION, position);
+    glGetLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    EXPECT_NEAR(position[0], 0.0f, 1e-6);
+    EXPECT_NEAR(position[1], 10.0f, 1e-5);
+    EXPECT_NEAR(position[2], 0.0f, 1e-6);
+    EXPECT_EQ(diffuse[0], 500.0f);
+    // The switches come back through the attribute stack; the lights stay
+    // on, as the switch's memory of them says.
+    EXPECT_TRUE(lights_are_on());
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
+    EXPECT_FALSE(glIsEnabled(GL_FOG));
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+}
+
+struct BeatCase {
+    int frame;     // frames drawn after the beat, 0 = the beat's own frame
+    float diffuse; // light level drawn in that frame
+    float zoom;    // Z scale of the view in that frame
+};
+
+TEST_F(Scenes12Test, SceneTwoFlashesAndZoomsOnTheBeatAndRelaxesIn20Frames)
+{
+    const BeatCase cases[] = {{0, 3500, 1.4f}, {1, 3400, 1.38f}, {10, 2500, 1.2f}, {19, 1600, 1.02f},
+                              {20, 1500, 1.0f}, {21, 1500, 1.0f}};
+    beat_pulse = 2000;
+    int frame = 0;
+    for (const BeatCase& c : cases) {
+        for (; frame <= c.frame; frame++) {
+            viewport(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
+            scene2_render(1.0f + frame * 0.02f, frame == 0);
+        }
+        float diffuse[4], m[16];
+        glGetLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+        glGetFloatv(GL_MODELVIEW_MATRIX, m);
+        EXPECT_EQ(g_light.diffuse[1], c.diffuse) << c.frame;
+        EXPECT_EQ(diffuse[0], c.diffuse) << c.frame;
+        EXPECT_EQ(diffuse[2], c.diffuse) << c.frame;
+        // The view base mirrors Z, so the zoom shows as -scale.
+        EXPECT_NEAR(m[10], -c.zoom, 1e-6) << c.frame;
+        EXPECT_EQ(m[0], 1.0f);
+    }
+}
+
+} // namespace
