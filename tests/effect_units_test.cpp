@@ -198,21 +198,26 @@ TEST(FlangerUnit, MatchesAStraightforwardModelExactly)
 
 TEST(FlangerUnit, BadRangesStayInsideTheLine)
 {
+    // A minimum above the maximum, an empty line, a rate with no sine.
     struct Case {
         uint16_t min_ms, max_ms;
+        float rate;
         uint32_t length;
-    } cases[] = {{10, 5, 220}, {0, 0, 1}, {3, 0, 1}};
+    } cases[] = {{10, 5, 1.0f, 220}, {0, 0, 1.0f, 1}, {3, 0, 1.0f, 1},
+                 {5, 7, INFINITY, 308}, {5, 7, NAN, 308}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.min_ms);
-        FlangerUnit* u = flanger_unit_create(c.min_ms, c.max_ms, 1.0f, 0.5f);
+        SCOPED_TRACE(testing::Message() << c.min_ms << " " << c.max_ms << " " << c.rate);
+        FlangerUnit* u = flanger_unit_create(c.min_ms, c.max_ms, c.rate, 0.5f);
         EXPECT_EQ(u->length, c.length);
         std::vector<float> in = noise(50000, 100.0f, 3);
         std::vector<float> out = run([u](const float* i, float* o, uint32_t n) {
             flanger_unit_process(u, i, o, n);
         }, in);
+        EXPECT_GE(u->current_delay, 0);
+        EXPECT_LE(u->current_delay, (int32_t)u->length);
         for (uint32_t f = 0; f < 50000; f++) {
-            ASSERT_LE(u->current_delay, (int32_t)u->length);
             ASSERT_LE(std::fabs(out[2 * f]), 150.0f);
+            ASSERT_LE(std::fabs(out[2 * f + 1]), 150.0f);
         }
         flanger_unit_destroy(u);
     }
