@@ -319,34 +319,6 @@ TEST(EffectChain, AcceptsTheLimitsOfItsTables)
     effect_chain_release(chain);
 }
 
-TEST(EffectChain, BuiltInChainIsRepeatableAndStaysInRange)
-{
-    // Two chains fed the same rings give the same blocks, which are not
-    // stuck at the clamp.
-    Voices a(SONG_CHANNELS), b(SONG_CHANNELS);
-    for (int channel = 1; channel <= SONG_CHANNELS; channel++) {
-        a.fill_noise(channel, 300.0f, 100 + channel);
-        b.fill_noise(channel, 300.0f, 100 + channel);
-    }
-    EffectChain* first = a.build(builtin());
-    EffectChain* second = b.build(builtin());
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    int clamped = 0;
-    for (int block = 0; block < 30; block++) {
-        effect_chain_process(first, 1.4f);
-        effect_chain_process(second, 1.4f);
-        for (uint32_t i = 0; i < BLOCK_FLOATS; i++) {
-            ASSERT_EQ(first->output[i], second->output[i]);
-            clamped += first->output[i] == 32767 || first->output[i] == -32768;
-        }
-    }
-    EXPECT_LT(clamped, 30 * (int)BLOCK_FLOATS / 10);
-    EXPECT_FALSE(silent(first));
-    effect_chain_release(first);
-    effect_chain_release(second);
-}
-
 #ifdef QH_COUNT_ALLOCATIONS
 TEST(EffectChain, RunningBlocksAllocatesNothing)
 {
