@@ -1,0 +1,394 @@
+// Voice rendering: oscillators, modulation sources, envelope and filter per channel.
+#include "synth/voice.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+// Single-precision angles (radians).
+static const float PI_F = 3.1415927f;
+static const float HALF_PI_F = 1.5707964f;
+static const float THREE_HALF_PI_F = 4.712389f;
+static const float TWO_PI_F = 6.2831855f;
+static const float TWO_OVER_PI_F = 0.63661975f;
+static const float TWO_PI_SQUARED_F = 19.73921f;
+// Phase step per frame per Hz: pi / 44100, so one phase cycle takes
+// 2 * 44100 / freq frames.
+static const float PHASE_PER_HZ = 7.1237933e-5f;
+// Oscillator weights scale to just under full scale.
+static const float OSC_FULL_SCALE = 32765.0f;
+// The filter runs on samples scaled to about -1..+1.
+static const float FILTER_SAMPLE_SCALE = 65534.0f;
+// Per-frame glide of the filter coefficient within a tick.
+static const float FILTER_GLIDE = 0.99998f;
+// Cutoff value to coefficient: c * 6 / scale.
+static const float FILTER_CUTOFF_MUL = 6.0f;
+static const float SAMPLE_MIN = -32768.0f;
+static const float SAMPLE_MAX = 32767.0f;
+static const float PAN_FULL = 255.0f;
+static const float MS_PER_SECOND = 1000.0f;
+// Noise: a shift register with feedback, scaled by 9 * 2^28 (not 2^31).
+static const uint32_t NOISE_FEEDBACK = 0x1D872B41;
+static const double NOISE_DIVISOR = 2415919104.0;
+
+static uint32_t noise_word = NOISE_START_WORD;
+
+static float clampf(float v, float lo, float hi)
+{
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+
+// Polynomial of the inverted sine: each half approximates -sin.
+static float sine_poly(float u)
+{
+    return (((u * 2.7557319e-6f - 0.0001984127f) * u + 0.008333334f) * u - 0.16666667f) * u
+           + 1.0f;
+}
+
+// Value of modulation-source byte `source` (1..6); 0 and unknown bytes are unset.
+static bool source_set(uint8_t source)
+{
+    return source >= 1 && source <= LFO_COUNT;
+}
+
+// Step 2: every modulation source once per tick, from the tick's start time.
+static void modulation_values(const Voice* voice, float* value)
+{
+    float seconds_angle = voice->time * TWO_PI_F / (float)SAMPLE_RATE;
+    for (int k = 0; k < LFO_COUNT; k++) {
+        const InstrumentLfo* lfo = &voice->instrument->lfo[k];
+        float theta = fmodf(seconds_angle * lfo->freq, TWO_PI_F);
+        bool shaped = lfo->waveform >= WAVE_SINE && lfo->waveform <= WAVE_FALL;
+        value[k] = shaped ? waveform_value(lfo->waveform, theta) * lfo->amount : 0.0f;
+    }
+}
+
+// Step 6: envelope level at the tick's start; sets *ended past the release.
+static float envelope_level(const Voice* voice, bool* ended)
+{
+    const Instrument* ins = voice->instrument;
+    *ended = false;
+    if (ins->envelope_off) {
+        return 1.0f;
+    }
+    float t = voice->time * MS_PER_SECOND / (float)SAMPLE_RATE;
+    float a = ins->attack_ms;
+    float d = ins->decay_ms;
+    float s = ins->sustain_ms;
+    float r = ins->release_ms;
+    float level = ins->sustain_level;
+    if (t < a) {
+        return t / a;
+    }
+    if (t < a + d) {
+        return 1.0f - (1.0f - level) * (t - a) / d;
+    }
+    if (t < a + d + s) {
+        return level;
+    }
+    if (t < a + d + s + r) {
+        return (1.0f - (t - (a + d + s)) / r) * level;
+    }
+    *ended = true;
+    return 0.0f;
+}
+
+// Step 7 for one oscillator over `frames` frames of a contiguous region.
+// The shape is a template argument so the switch leaves the frame loop.
+template <uint8_t SHAPE>
+static void oscillator_run(float* region, uint32_t frames, float* phase, float increment,
+                           float weight_a, float weight_b)
+{
+    float ph = *phase;
+    for (uint32_t f = 0; f < frames; f++) {
+        float theta = 0.0f;
+        if (SHAPE != WAVE_NOISE) {
+            ph += increment;
+            theta = fmodf(ph, TWO_PI_F);
+        }
+        float s = waveform_value(SHAPE, theta);
+        region[2 * f] += s * weight_a / 3.0f;
+        region[2 * f + 1] += s * weight_b / 3.0f;
+    }
+    *phase = ph;
+}
+
+static void oscillator_accumulate(uint8_t shape, float* region, uint32_t frames, float* phase,
+                                  float increment, float weight_a, float weight_b)
+{
+    switch (shape) {
+    case WAVE_SINE:
+        oscillator_run<WAVE_SINE>(region, frames, phase, increment, weight_a, weight_b);
+        break;
+    case WAVE_RAMP2:
+        oscillator_run<WAVE_RAMP2>(region, frames, phase, increment, weight_a, weight_b);
+        break;
+    case WAVE_SQUARE:
+        oscillator_run<WAVE_SQUARE>(region, frames, phase, increment, weight_a, weight_b);
+        break;
+    case WAVE_TRIANGLE:
+        oscillator_run<WAVE_TRIANGLE>(region, frames, phase, increment, weight_a, weight_b);
+        break;
+    case WAVE_RISE:
+        oscillator_run<WAVE_RISE>(region, frames, phase, increment, weight_a, weight_b);
+        break;
+    case WAVE_FALL:
+        oscillator_run<WAVE_FALL>(region, frames, phase, increment, weight_a, weight_b);
+        break;
+    case WAVE_NOISE:
+        oscillator_run<WAVE_NOISE>(region, frames, phase, increment, weight_a, weight_b);
+        break;
+    default:
+        break; // unknown shapes add nothing
+    }
+}
+
+// One side of the two-pole state-variable low-pass; returns the new sample.
+static inline float filter_side(float sample, float damping, float* high, float* low,
+                                float* band, float* coef)
+{
+    float x = sample / FILTER_SAMPLE_SCALE;
+    *high = x - *low - damping * *band;
+    *band = *coef * *high + *band;
+    *low = clampf(*coef * *band + *low, -1.0f, 1.0f);
+    *coef = *coef * FILTER_GLIDE;
+    return *low * FILTER_SAMPLE_SCALE;
+}
+
+// Tick-level values the per-frame passes need.
+struct TickMix {
+    float level;        // instrument volume x envelope
+    bool filter;        // filter both sides
+    float damping;      // 1 - resonance for this tick
+    float gain_first;   // channel gain of the first output sample
+    float gain_second;  // channel gain of the second output sample
+};
+
+// Step 8 over one contiguous region: level, filter, clamp, swap and pan.
+static void output_pass(Voice* voice, float* region, uint32_t frames, const TickMix* mix)
+{
+    VoiceState* st = voice->state;
+    for (uint32_t f = 0; f < frames; f++) {
+        float a = region[2 * f] * mix->level;
+        float b = region[2 * f + 1] * mix->level;
+        if (mix->filter) {
+            a = filter_side(a, mix->damping, &st->high_a, &st->low_a, &st->band_a, &st->coef_a);
+            b = filter_side(b, mix->damping, &st->high_b, &st->low_b, &st->band_b, &st->coef_b);
+        }
+        a = clampf(a, SAMPLE_MIN, SAMPLE_MAX);
+        b = clampf(b, SAMPLE_MIN, SAMPLE_MAX);
+        region[2 * f] = b * mix->gain_first / VOICE_FULL_VOLUME;
+        region[2 * f + 1] = a * mix->gain_second / VOICE_FULL_VOLUME;
+        voice->time += 1.0f;
+    }
+}
+
+// Step 3: filter coefficients and damping for this tick (modulated copies only).
+static void filter_setup(Voice* voice, const float* mod, TickMix* mix)
+{
+    const Instrument* ins = voice->instrument;
+    mix->filter = ins->filter_on != 0;
+    mix->damping = 1.0f - ins->resonance;
+    if (!mix->filter) {
+        return;
+    }
+    float c = (float)ins->cutoff;
+    float r = ins->resonance;
+    if (source_set(ins->cutoff_lfo)) {
+        c = clampf(c + mod[ins->cutoff_lfo - 1], 0.0f, VOICE_MAX_FREQ);
+    }
+    if (source_set(ins->resonance_lfo)) {
+        r = clampf(r + mod[ins->resonance_lfo - 1], 0.0f, 1.0f);
+    }
+    VoiceState* st = voice->state;
+    st->coef_a = c * FILTER_CUTOFF_MUL / st->filter_scale_a;
+    st->coef_b = c * FILTER_CUTOFF_MUL / st->filter_scale_b;
+    mix->damping = 1.0f - r;
+}
+
+// Step 5 for oscillator i: its side weights, then this tick's slide.
+static void oscillator_setup(Voice* voice, int i, const float* mod, float* weight_a,
+                             float* weight_b)
+{
+    const InstrumentOscillator* osc = &voice->instrument->osc[i];
+    float v = osc->volume;
+    float p = osc->pan;
+    if (source_set(osc->volume_lfo)) {
+        v = clampf(v + mod[osc->volume_lfo - 1], 0.0f, 1.0f);
+    }
+    if (source_set(osc->pan_lfo)) {
+        p = clampf(p + mod[osc->pan_lfo - 1], -1.0f, 1.0f);
+    }
+    *weight_a = (1.0f - p) / 2.0f * v * OSC_FULL_SCALE;
+    *weight_b = (1.0f + p) / 2.0f * v * OSC_FULL_SCALE;
+    VoiceState* st = voice->state;
+    st->slide[i] += osc->slide_accel;
+    st->freq[i] = clampf(st->freq[i] + st->slide[i], 0.0f, VOICE_MAX_FREQ);
+}
+
+Voice* voice_create()
+{
+    Voice* voice = (Voice*)calloc(1, sizeof(Voice));
+    voice->state = (VoiceState*)calloc(1, sizeof(VoiceState));
+    voice->ring = (float*)calloc(RING_FLOATS, sizeof(float));
+    voice->block = (float*)calloc(BLOCK_FLOATS, sizeof(float));
+    voice->note_freq = VOICE_START_FREQ;
+    voice->volume = VOICE_FULL_VOLUME;
+    voice->pan = VOICE_CENTRE_PAN;
+    return voice;
+}
+
+void voice_destroy(Voice* voice)
+{
+    if (!voice) {
+        return;
+    }
+    free(voice->state);
+    free(voice->ring);
+    free(voice->block);
+    free(voice);
+}
+
+uint16_t note_to_hz(uint8_t note)
+{
+    double hz = 13.75 * pow(2.0, (note - 9) / 12.0);
+    return (uint16_t)((uint32_t)hz & 0xFFFF);
+}
+
+void voice_note_on(Voice* voice, uint8_t note)
+{
+    voice->note_freq = (float)note_to_hz(note);
+    voice_trigger(voice, true);
+}
+
+void voice_trigger(Voice* voice, bool reset_mix)
+{
+    voice->time = 0.0f;
+    if (reset_mix) {
+        voice->volume = VOICE_FULL_VOLUME;
+        voice->pan = VOICE_CENTRE_PAN;
+    }
+    VoiceState* st = voice->state;
+    const Instrument* ins = voice->instrument;
+    for (int i = 0; i < OSC_COUNT; i++) {
+        // Without an instrument there is nothing to restart but the clock.
+        if (!ins) {
+            break;
+        }
+        const InstrumentOscillator* osc = &ins->osc[i];
+        float base = osc->fixed_freq != 0.0f ? osc->fixed_freq : voice->note_freq;
+        st->freq[i] = base * osc->freq_mul;
+        st->slide[i] = osc->slide;
+        st->phase[i] = 0.0f;
+    }
+    st->filter_scale_a = FILTER_SCALE;
+    st->filter_scale_b = FILTER_SCALE;
+    st->high_a = st->low_a = st->band_a = st->coef_a = 0.0f;
+    st->high_b = st->low_b = st->band_b = st->coef_b = 0.0f;
+}
+
+bool voice_render(Voice* voice, uint32_t frames)
+{
+    assert(voice->instrument && frames <= RING_FRAMES && voice->write_pos < RING_FLOATS);
+    const Instrument* ins = voice->instrument;
+    VoiceState* st = voice->state;
+
+    // The tick is rendered as up to two contiguous pieces so that a tick
+    // length that does not divide the ring still wraps frame by frame.
+    float* piece[2] = {voice->ring + voice->write_pos, voice->ring};
+    uint32_t piece_frames[2];
+    piece_frames[0] = frames < (RING_FLOATS - voice->write_pos) / 2
+                          ? frames : (RING_FLOATS - voice->write_pos) / 2;
+    piece_frames[1] = frames - piece_frames[0];
+    for (int k = 0; k < 2; k++) {
+        memset(piece[k], 0, piece_frames[k] * 2 * sizeof(float));
+    }
+
+    float mod[LFO_COUNT];
+    modulation_values(voice, mod);
+    TickMix mix;
+    filter_setup(voice, mod, &mix);
+    mix.gain_first = voice->pan / PAN_FULL * voice->volume;
+    mix.gain_second = (PAN_FULL - voice->pan) / PAN_FULL * voice->volume;
+    float weight_a[OSC_COUNT];
+    float weight_b[OSC_COUNT];
+    for (int i = 0; i < OSC_COUNT; i++) {
+        oscillator_setup(voice, i, mod, &weight_a[i], &weight_b[i]);
+    }
+    bool ended = false;
+    float envelope = envelope_level(voice, &ended);
+    mix.level = ins->volume * envelope;
+
+    for (int i = 0; i < OSC_COUNT; i++) {
+        const InstrumentOscillator* osc = &ins->osc[i];
+        if (!osc->enabled) {
+            continue;
+        }
+        float m = source_set(osc->freq_lfo) ? mod[osc->freq_lfo - 1] : 0.0f;
+        float increment = (st->freq[i] + m) * PHASE_PER_HZ;
+        for (int k = 0; k < 2; k++) {
+            oscillator_accumulate(osc->waveform, piece[k], piece_frames[k], &st->phase[i],
+                                  increment, weight_a[i], weight_b[i]);
+        }
+    }
+    for (int k = 0; k < 2; k++) {
+        output_pass(voice, piece[k], piece_frames[k], &mix);
+    }
+    voice->write_pos = (voice->write_pos + 2 * frames) % RING_FLOATS;
+    return !ended;
+}
+
+float waveform_value(uint8_t shape, float theta)
+{
+    switch (shape) {
+    case WAVE_SINE:
+        if (theta < PI_F) {
+            return -theta * sine_poly(theta * theta);
+        } else {
+            float d = theta - PI_F;
+            return d * sine_poly(d * d);
+        }
+    case WAVE_RAMP2:
+        if (theta < HALF_PI_F) {
+            return theta * TWO_OVER_PI_F;
+        }
+        if (theta < THREE_HALF_PI_F) {
+            return (theta - HALF_PI_F) * TWO_OVER_PI_F - 1.0f;
+        }
+        return (theta - THREE_HALF_PI_F) * TWO_OVER_PI_F - 1.0f;
+    case WAVE_SQUARE:
+        return theta < PI_F ? 1.0f : -1.0f;
+    case WAVE_TRIANGLE:
+        if (theta < HALF_PI_F) {
+            return theta * TWO_OVER_PI_F;
+        }
+        if (theta < THREE_HALF_PI_F) {
+            return 1.0f - (theta - HALF_PI_F) * TWO_OVER_PI_F;
+        }
+        return (theta - THREE_HALF_PI_F) * TWO_OVER_PI_F - 1.0f;
+    case WAVE_RISE:
+        return theta * theta / TWO_PI_SQUARED_F - 1.0f;
+    case WAVE_FALL:
+        return 1.0f - theta * theta / TWO_PI_SQUARED_F;
+    case WAVE_NOISE:
+        return noise_next();
+    default:
+        return 0.0f;
+    }
+}
+
+float noise_next()
+{
+    if (noise_word & 0x80000000u) {
+        noise_word = (noise_word << 1) ^ NOISE_FEEDBACK;
+    } else {
+        noise_word = noise_word << 1;
+    }
+    return (float)((double)noise_word / NOISE_DIVISOR - 1.0);
+}
+
+void noise_reset()
+{
+    noise_word = NOISE_START_WORD;
+}
