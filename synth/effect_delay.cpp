@@ -1,0 +1,264 @@
+// Delay-line effect units: two-tap row echo, sine-swept flanger, difference comb.
+#include <cmath>
+#include <cstdlib>
+
+#include "synth/effect_units.h"
+
+// Echo counters past this return their pointer to the line's first frame.
+static const uint32_t ECHO_LAST_COUNT = ECHO_LINE_FRAMES - 1;
+// Start counters are truncated to 64 bits; hold the double inside that range.
+static const double ECHO_COUNT_LIMIT = 4611686018427387904.0; // 2^62
+
+// pi / 44100 in single precision: the flanger's phase step per frame and unit rate.
+static const float FLANGER_PHASE_STEP = 7.1237926e-5f;
+static const double MS_PER_SECOND = 1000.0;
+
+// Fast sine: Cody-Waite reduction by pi/2 (first 33 bits plus the tail) and
+// Taylor polynomials on [-pi/4, pi/4]; error below 1e-15 for |x| < 1e5.
+static const double FAST_SIN_MAX_ARG = 1.0e5;
+static const double TWO_OVER_PI = 6.36619772367581382433e-01;
+static const double PIO2_HEAD = 1.57079632673412561417e+00;
+static const double PIO2_TAIL = 6.07710050650619224932e-11;
+static const double ROUND_MAGIC = 6755399441055744.0; // 1.5 * 2^52
+// Fractional frames of slack around a delay boundary: far above the fast
+// sine's error as it reaches the delay, far below any real distance.
+static const double FLANGER_EXACT_SLACK = 1.0e-6;
+
+// ---- Helpers --------------------------------------------------------------
+
+static void* effect_alloc(size_t record_bytes, size_t line_floats)
+{
+    return calloc(1, record_bytes + line_floats * sizeof(float));
+}
+
+static uint32_t echo_start_count(double start)
+{
+    if (!(start > -ECHO_COUNT_LIMIT)) {
+        start = -ECHO_COUNT_LIMIT;
+    }
+    if (start > ECHO_COUNT_LIMIT) {
+        start = ECHO_COUNT_LIMIT;
+    }
+    return (uint32_t)(int64_t)start;
+}
+
+static double sin_poly(double r)
+{
+    double z = r * r;
+    double p = 1.0 / 1307674368000.0;            // 1/15!
+    p = p * z - 1.0 / 6227020800.0;              // 1/13!
+    p = p * z + 1.0 / 39916800.0;                // 1/11!
+    p = p * z - 1.0 / 362880.0;                  // 1/9!
+    p = p * z + 1.0 / 5040.0;                    // 1/7!
+    p = p * z - 1.0 / 120.0;                     // 1/5!
+    p = p * z + 1.0 / 6.0;                       // 1/3!
+    return r - r * z * p;
+}
+
+static double cos_poly(double r)
+{
+    double z = r * r;
+    double p = 1.0 / 20922789888000.0;           // 1/16!
+    p = p * z - 1.0 / 87178291200.0;             // 1/14!
+    p = p * z + 1.0 / 479001600.0;               // 1/12!
+    p = p * z - 1.0 / 3628800.0;                 // 1/10!
+    p = p * z + 1.0 / 40320.0;                   // 1/8!
+    p = p * z - 1.0 / 720.0;                     // 1/6!
+    p = p * z + 1.0 / 24.0;                      // 1/4!
+    p = p * z - 0.5;                             // 1/2!
+    return 1.0 + z * p;
+}
+
+static double fast_sin(double x)
+{
+    if (!(std::fabs(x) < FAST_SIN_MAX_ARG)) {
+        return std::sin(x);
+    }
+    double n = (x * TWO_OVER_PI + ROUND_MAGIC) - ROUND_MAGIC;
+    double r = (x - n * PIO2_HEAD) - n * PIO2_TAIL;
+    switch ((int64_t)n & 3) {
+    case 0: return sin_poly(r);
+    case 1: return cos_poly(r);
+    case 2: return -sin_poly(r);
+    default: return -cos_poly(r);
+    }
+}
+
+// The flanger's delay in frames for one frame's phase:
+// trunc((((sin(phase) + 1) / 2) * span + min_ms) * 44100 / 1000), the sine in
+// double precision. The fast sine decides it unless the result lies within
+// a hair of a whole frame; there the library sine settles it, so the delay is
+// exactly the one the library would give.
+static int32_t flanger_delay(float phase, float span, float min_ms)
+{
+    double ms = ((fast_sin(phase) + 1.0) / 2.0) * span + min_ms;
+    double frames = ms * EFFECT_SAMPLE_RATE / MS_PER_SECOND;
+    int64_t low = (int64_t)(frames - FLANGER_EXACT_SLACK);
+    int64_t high = (int64_t)(frames + FLANGER_EXACT_SLACK);
+    if (low != high) {
+        ms = ((std::sin((double)phase) + 1.0) / 2.0) * span + min_ms;
+        frames = ms * EFFECT_SAMPLE_RATE / MS_PER_SECOND;
+    }
+    return (int32_t)(int64_t)frames;
+}
+
+// ---- Echo -----------------------------------------------------------------
+
+EchoUnit* echo_unit_create(uint8_t rows, float gain, float row_ms)
+{
+    EchoUnit* unit = (EchoUnit*)effect_alloc(sizeof(EchoUnit), 2 * ECHO_LINE_FRAMES);
+    unit->rows = rows;
+    unit->gain = gain;
+    unit->line = (float*)(unit + 1);
+    // Each tap's counter starts one second minus its delay before the reset
+    // that puts it that delay behind the write pointer.
+    double line_frames = ECHO_LINE_FRAMES;
+    double rate = EFFECT_SAMPLE_RATE;
+    unit->tap_a_count = echo_start_count(line_frames - rows * (double)row_ms / MS_PER_SECOND * rate);
+    unit->tap_b_count = echo_start_count(line_frames - (rows - 1) * (double)row_ms / MS_PER_SECOND * rate);
+    return unit;
+}
+
+void echo_unit_process(EchoUnit* unit, const float* mix, float* output, uint32_t frames)
+{
+    const float gain = unit->gain;
+    float* line = unit->line;
+    uint32_t w = unit->write_pos, a = unit->tap_a_pos, b = unit->tap_b_pos;
+    uint32_t wc = unit->write_count, ac = unit->tap_a_count, bc = unit->tap_b_count;
+    for (uint32_t f = 0; f < frames; f++) {
+        float x1 = mix[2 * f];
+        float x2 = mix[2 * f + 1];
+        line[2 * w] = x2;
+        line[2 * w + 1] = x1;
+        output[2 * f] = x1 + gain * line[2 * a];
+        output[2 * f + 1] = x2 + gain * line[2 * b];
+        w++, a++, b++;
+        if (++wc > ECHO_LAST_COUNT) { wc = 0; w = 0; }
+        if (++ac > ECHO_LAST_COUNT) { ac = 0; a = 0; }
+        if (++bc > ECHO_LAST_COUNT) { bc = 0; b = 0; }
+        // A counter starting at 2^32 - 1 wraps to 0 without a reset, leaving
+        // its tap one frame ahead of it: keep the tap inside the line.
+        if (a >= ECHO_LINE_FRAMES) { a = 0; }
+        if (b >= ECHO_LINE_FRAMES) { b = 0; }
+    }
+    unit->write_pos = w, unit->tap_a_pos = a, unit->tap_b_pos = b;
+    unit->write_count = wc, unit->tap_a_count = ac, unit->tap_b_count = bc;
+}
+
+void echo_unit_destroy(EchoUnit* unit)
+{
+    free(unit);
+}
+
+// ---- Flanger --------------------------------------------------------------
+
+FlangerUnit* flanger_unit_create(uint16_t min_ms, uint16_t max_ms, float rate, float gain)
+{
+    uint32_t length = (uint32_t)max_ms * EFFECT_SAMPLE_RATE / 1000;
+    // A zero-length line has nothing to read; one frame delays by one frame.
+    if (length == 0) {
+        length = 1;
+    }
+    FlangerUnit* unit = (FlangerUnit*)effect_alloc(sizeof(FlangerUnit), 2 * (size_t)length);
+    unit->min_ms = min_ms;
+    unit->max_ms = max_ms;
+    unit->rate = rate;
+    unit->gain = gain;
+    unit->length = length;
+    unit->line = (float*)(unit + 1);
+    return unit;
+}
+
+void flanger_unit_process(FlangerUnit* unit, const float* mix, float* output, uint32_t frames)
+{
+    const float k = unit->rate * FLANGER_PHASE_STEP;
+    const float span = unit->max_ms - unit->min_ms;
+    const float min_ms = unit->min_ms;
+    const float gain = unit->gain;
+    const int32_t length = (int32_t)unit->length;
+    float* line = unit->line;
+    int32_t w = (int32_t)unit->write_index;
+    int32_t d = unit->current_delay;
+    for (uint32_t f = 0; f < frames; f++) {
+        float x1 = mix[2 * f];
+        float x2 = mix[2 * f + 1];
+        unit->clock++;
+        d = flanger_delay((float)unit->clock * k, span, min_ms);
+        // A minimum above the maximum would reach behind the line's start.
+        if (d > length) {
+            d = length;
+        }
+        int32_t j = w - d;
+        if (j < 0) {
+            j += length;
+        }
+        float s1 = line[2 * j];
+        float s2 = line[2 * j + 1];
+        line[2 * w] = x2 * gain;
+        line[2 * w + 1] = -x1 * gain;
+        if (++w == length) {
+            w = 0;
+        }
+        output[2 * f] = x1 + s2;
+        output[2 * f + 1] = x2 + s1;
+    }
+    unit->write_index = (uint32_t)w;
+    unit->current_delay = d;
+}
+
+void flanger_unit_destroy(FlangerUnit* unit)
+{
+    free(unit);
+}
+
+// ---- Comb -----------------------------------------------------------------
+
+CombUnit* comb_unit_create(float delay_ms)
+{
+    float held = delay_ms;
+    if (!(held >= 0.0f)) {
+        held = 0.0f;
+    }
+    if (held > (float)COMB_MAX_MS) {
+        held = (float)COMB_MAX_MS;
+    }
+    uint32_t length = (uint32_t)held * EFFECT_SAMPLE_RATE / 1000;
+    CombUnit* unit = (CombUnit*)effect_alloc(sizeof(CombUnit), 2 * (size_t)length);
+    unit->delay_ms = delay_ms;
+    unit->length = length;
+    unit->line = (float*)(unit + 1);
+    return unit;
+}
+
+void comb_unit_process(CombUnit* unit, const float* mix, float* output, uint32_t frames)
+{
+    const uint32_t length = unit->length;
+    if (length == 0) {
+        // No delay: each side minus itself.
+        for (uint32_t i = 0; i < 2 * frames; i++) {
+            output[i] = 0.0f;
+        }
+        return;
+    }
+    float* line = unit->line;
+    uint32_t index = unit->index;
+    for (uint32_t f = 0; f < frames; f++) {
+        float x1 = mix[2 * f];
+        float x2 = mix[2 * f + 1];
+        float s1 = line[2 * index];
+        float s2 = line[2 * index + 1];
+        line[2 * index] = x2;
+        line[2 * index + 1] = x1;
+        if (++index == length) {
+            index = 0;
+        }
+        output[2 * f] = x1 - s2;
+        output[2 * f + 1] = x2 - s1;
+    }
+    unit->index = index;
+}
+
+void comb_unit_destroy(CombUnit* unit)
+{
+    free(unit);
+}

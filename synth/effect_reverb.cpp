@@ -1,0 +1,158 @@
+// Reverb unit: eight damped feedback combs and four series stages per side.
+#include <cstdlib>
+#include <cstring>
+
+#include "synth/effect_units.h"
+
+// Line lengths in frames for the first side; the second side adds the spread.
+static const uint32_t REVERB_COMB_FRAMES[REVERB_COMBS] = {
+    1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617,
+};
+static const uint32_t REVERB_STAGE_FRAMES[REVERB_STAGES] = {556, 441, 341, 225};
+static const uint32_t REVERB_SPREAD = 23;            // frames
+static const uint32_t REVERB_LINE_FLOATS = 25450;    // all 24 lines together
+
+static const float REVERB_INPUT_GAIN = 0.015f;
+static const float REVERB_ROOM_SCALE = 0.28f;
+static const float REVERB_ROOM_OFFSET = 0.7f;
+static const float REVERB_DAMP_SCALE = 0.4f;
+static const float REVERB_WET_SCALE = 3.0f;
+static const float REVERB_DRY_SCALE = 2.0f;
+static const float REVERB_FREEZE_MODE = 0.5f;        // mode at or above: freeze
+
+// Frames handled per pass over the lines; bounds the stack scratch.
+static const uint32_t REVERB_CHUNK = 256;
+static const uint32_t FLOAT_EXPONENT_BITS = 0x7F800000;
+
+// Zero and denormals (all exponent bits clear) become 0, keeping the
+// decaying feedback loops out of slow denormal arithmetic.
+static inline float flush(float x)
+{
+    uint32_t bits;
+    memcpy(&bits, &x, sizeof bits);
+    return (bits & FLOAT_EXPONENT_BITS) ? x : 0.0f;
+}
+
+// Adds the comb's output for each of n inputs to acc.
+static void comb_run(ReverbComb* comb, const float* in, float* acc, uint32_t n)
+{
+    const float feedback = comb->feedback;
+    const float damp1 = comb->damp1;
+    const float damp2 = comb->damp2;
+    const uint32_t length = comb->length;
+    float* line = comb->line;
+    float store = comb->store;
+    uint32_t pos = comb->position;
+    for (uint32_t i = 0; i < n; i++) {
+        float out = flush(line[pos]);
+        store = flush(out * damp2 + store * damp1);
+        line[pos] = in[i] + store * feedback;
+        if (++pos == length) {
+            pos = 0;
+        }
+        acc[i] += out;
+    }
+    comb->store = store;
+    comb->position = pos;
+}
+
+// Replaces each of n samples by the stage's output (line value minus input).
+static void stage_run(ReverbStage* stage, float* x, uint32_t n)
+{
+    const float feedback = stage->feedback;
+    const uint32_t length = stage->length;
+    float* line = stage->line;
+    uint32_t pos = stage->position;
+    for (uint32_t i = 0; i < n; i++) {
+        float out = flush(line[pos]);
+        line[pos] = x[i] + out * feedback;
+        if (++pos == length) {
+            pos = 0;
+        }
+        x[i] = out - x[i];
+    }
+    stage->position = pos;
+}
+
+static float* comb_init(ReverbComb* comb, float* line, uint32_t length,
+                        float feedback, float damp)
+{
+    comb->feedback = feedback;
+    comb->damp1 = damp;
+    comb->damp2 = 1.0f - damp;
+    comb->line = line;
+    comb->length = length;
+    return line + length;
+}
+
+static float* stage_init(ReverbStage* stage, float* line, uint32_t length)
+{
+    stage->feedback = 0.0f;
+    stage->line = line;
+    stage->length = length;
+    return line + length;
+}
+
+ReverbUnit* reverb_unit_create(float room, float damping, float wet, float dry,
+                               float width, float mode)
+{
+    ReverbUnit* u = (ReverbUnit*)calloc(1, sizeof(ReverbUnit) + REVERB_LINE_FLOATS * sizeof(float));
+    bool freeze = mode >= REVERB_FREEZE_MODE;
+    u->room_size = room * REVERB_ROOM_SCALE + REVERB_ROOM_OFFSET;
+    u->damp = damping * REVERB_DAMP_SCALE;
+    u->wet = wet * REVERB_WET_SCALE;
+    u->width = width;
+    u->wet1 = (width / 2.0f + 0.5f) * u->wet;
+    u->wet2 = (1.0f - width) / 2.0f * u->wet;
+    u->dry = dry * REVERB_DRY_SCALE;
+    u->mode = mode;
+    u->feedback = freeze ? 1.0f : u->room_size;
+    u->damp_in_use = freeze ? 0.0f : u->damp;
+    u->gain = freeze ? 0.0f : REVERB_INPUT_GAIN;
+    float* line = (float*)(u + 1);
+    for (int i = 0; i < REVERB_COMBS; i++) {
+        line = comb_init(&u->combs_a[i], line, REVERB_COMB_FRAMES[i], u->feedback, u->damp_in_use);
+        line = comb_init(&u->combs_b[i], line, REVERB_COMB_FRAMES[i] + REVERB_SPREAD,
+                         u->feedback, u->damp_in_use);
+    }
+    for (int i = 0; i < REVERB_STAGES; i++) {
+        line = stage_init(&u->stages_a[i], line, REVERB_STAGE_FRAMES[i]);
+        line = stage_init(&u->stages_b[i], line, REVERB_STAGE_FRAMES[i] + REVERB_SPREAD);
+    }
+    return u;
+}
+
+void reverb_unit_process(ReverbUnit* unit, const float* mix, float* output, uint32_t frames)
+{
+    float v[REVERB_CHUNK], a[REVERB_CHUNK], b[REVERB_CHUNK];
+    for (uint32_t start = 0; start < frames; start += REVERB_CHUNK) {
+        uint32_t n = frames - start < REVERB_CHUNK ? frames - start : REVERB_CHUNK;
+        const float* in = mix + 2 * start;
+        float* out = output + 2 * start;
+        for (uint32_t i = 0; i < n; i++) {
+            v[i] = (in[2 * i] + in[2 * i + 1]) * unit->gain;
+            a[i] = 0.0f;
+            b[i] = 0.0f;
+        }
+        // Each comb depends only on its own line, so running them one after
+        // the other over the chunk sums in the same order as frame by frame.
+        for (int c = 0; c < REVERB_COMBS; c++) {
+            comb_run(&unit->combs_a[c], v, a, n);
+            comb_run(&unit->combs_b[c], v, b, n);
+        }
+        for (int s = 0; s < REVERB_STAGES; s++) {
+            stage_run(&unit->stages_a[s], a, n);
+            stage_run(&unit->stages_b[s], b, n);
+        }
+        const float wet1 = unit->wet1, wet2 = unit->wet2, dry = unit->dry;
+        for (uint32_t i = 0; i < n; i++) {
+            out[2 * i] = a[i] * wet1 + b[i] * wet2 + in[2 * i] * dry;
+            out[2 * i + 1] = b[i] * wet1 + a[i] * wet2 + in[2 * i + 1] * dry;
+        }
+    }
+}
+
+void reverb_unit_destroy(ReverbUnit* unit)
+{
+    free(unit);
+}
