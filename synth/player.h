@@ -57,6 +57,10 @@ Player* player_create_offline(Song* song, const double* chain_config, size_t cha
 // Frees the voices and the chain; the last player holding the device closes it.
 void player_destroy(Player* player); // null is ignored
 
+// Row length the chain's echoes are timed by: 1000 / (tempo / 2.5) x speed
+// ms from the song's current tempo and speed (120.0 at 125 and 6).
+double player_row_ms(const Song* song);
+
 // Callbacks
 void player_set_row_callback(Player* player, PlayerRowCallback callback);
 void player_set_effect_callback(Player* player, PlayerEffectCallback callback);
