@@ -1,0 +1,330 @@
+// Voice rendering: pitch, levels, envelope, clipping, slides, ring wrap, noise.
+#include "synth/voice.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const uint32_t TICK = 882; // frames per tick at tempo 125
+
+// An instrument with every oscillator off, no envelope, no filter, gain 1.
+Instrument plain_instrument()
+{
+    Instrument ins;
+    memset(&ins, 0, sizeof(ins));
+    for (int i = 0; i < OSC_COUNT; i++) {
+        ins.osc[i].freq_mul = 1.0f;
+        ins.osc[i].waveform = WAVE_SINE;
+    }
+    ins.envelope_off = 1;
+    ins.volume = 1.0f;
+    return ins;
+}
+
+// One enabled oscillator of the given shape at volume 1, centred.
+Instrument one_oscillator(uint8_t shape)
+{
+    Instrument ins = plain_instrument();
+    ins.osc[0].enabled = 1;
+    ins.osc[0].volume = 1.0f;
+    ins.osc[0].waveform = shape;
+    return ins;
+}
+
+struct VoiceFixture {
+    Voice* voice;
+    explicit VoiceFixture(const Instrument* ins, uint8_t note = 69)
+    {
+        voice = voice_create();
+        voice->instrument = ins;
+        voice_note_on(voice, note);
+    }
+    ~VoiceFixture() { voice_destroy(voice); }
+    // Renders `ticks` ticks and returns the first samples of the frames.
+    std::vector<float> first_samples(int ticks)
+    {
+        std::vector<float> out;
+        for (int t = 0; t < ticks; t++) {
+            uint32_t start = voice->write_pos;
+            voice_render(voice, TICK);
+            for (uint32_t f = 0; f < TICK; f++) out.push_back(voice->ring[start + 2 * f]);
+        }
+        return out;
+    }
+};
+
+// Frames between the first and the last upward zero crossing, over the count.
+double mean_period(const std::vector<float>& s, bool falling_jumps)
+{
+    std::vector<size_t> marks;
+    for (size_t i = 1; i < s.size(); i++) {
+        bool mark = falling_jumps ? s[i] - s[i - 1] < -1000.0f : s[i - 1] < 0.0f && s[i] >= 0.0f;
+        if (mark) marks.push_back(i);
+    }
+    if (marks.size() < 2) return 0.0;
+    return double(marks.back() - marks.front()) / double(marks.size() - 1);
+}
+
+} // namespace
+
+TEST(Voice, NoteToHz)
+{
+    const struct { uint8_t note; uint16_t hz; } cases[] = {
+        {69, 440}, {60, 261}, {57, 220}, {9, 13}, {0, 8}, {156, 1440}, {255, 8322},
+    };
+    for (const auto& c : cases) EXPECT_EQ(note_to_hz(c.note), c.hz) << int(c.note);
+}
+
+TEST(Voice, CreationValues)
+{
+    Voice* voice = voice_create();
+    EXPECT_EQ(voice->time, 0.0f);
+    EXPECT_EQ(voice->instrument, nullptr);
+    EXPECT_EQ(voice->write_pos, 0u);
+    EXPECT_EQ(voice->read_pos, 0u);
+    EXPECT_EQ(voice->note_freq, 440.0f);
+    EXPECT_EQ(voice->volume, 64.0f);
+    EXPECT_EQ(voice->pan, 128.0f);
+    for (uint32_t i = 0; i < RING_FLOATS; i++) ASSERT_EQ(voice->ring[i], 0.0f);
+    for (uint32_t i = 0; i < BLOCK_FLOATS; i++) ASSERT_EQ(voice->block[i], 0.0f);
+    voice_destroy(voice);
+}
+
+TEST(Voice, SineSoundsAtHalfTheFrequencyRampAtIt)
+{
+    // One phase cycle takes 2 * 44100 / freq frames: 200.45 frames at 440.
+    const struct { uint8_t shape; bool jumps; double period; } cases[] = {
+        {WAVE_SINE, false, 44100.0 / 220.0},
+        {WAVE_RAMP2, true, 44100.0 / 440.0},
+        {WAVE_SQUARE, false, 44100.0 / 220.0},
+    };
+    for (const auto& c : cases) {
+        Instrument ins = one_oscillator(c.shape);
+        VoiceFixture v(&ins, 69);
+        EXPECT_EQ(v.voice->state->freq[0], 440.0f);
+        std::vector<float> s = v.first_samples(25);
+        EXPECT_NEAR(mean_period(s, c.jumps), c.period, c.period * 0.005) << int(c.shape);
+    }
+}
+
+TEST(Voice, SquareLevelThroughChannelGain)
+{
+    Instrument ins = one_oscillator(WAVE_SQUARE);
+    VoiceFixture v(&ins, 69);
+    v.voice->volume = 64.0f;
+    v.voice->pan = 128.0f;
+    voice_render(v.voice, TICK);
+    // Accumulated side: 32765 / 2 / 3 = 5460.83; written x 128/255 and x 127/255.
+    EXPECT_NEAR(v.voice->ring[0], 2741.12f, 0.01f);
+    EXPECT_NEAR(v.voice->ring[1], 2719.71f, 0.01f);
+    // Half a cycle later (100 frames at 220 Hz) the square is negative.
+    EXPECT_NEAR(v.voice->ring[2 * 150], -2741.12f, 0.01f);
+    EXPECT_NEAR(v.voice->ring[2 * 150 + 1], -2719.71f, 0.01f);
+}
+
+TEST(Voice, PanSendsSidesSwapped)
+{
+    // Oscillator pan -1 puts everything in side a, which is written second.
+    Instrument ins = one_oscillator(WAVE_SQUARE);
+    ins.osc[0].pan = -1.0f;
+    VoiceFixture v(&ins, 69);
+    v.voice->pan = 255.0f; // channel pan: all in the first sample
+    voice_render(v.voice, TICK);
+    EXPECT_EQ(v.voice->ring[0], 0.0f);
+    EXPECT_EQ(v.voice->ring[1], 0.0f);
+    v.voice->pan = 0.0f;
+    uint32_t at = v.voice->write_pos;
+    voice_render(v.voice, TICK);
+    EXPECT_EQ(v.voice->ring[at], 0.0f);
+    EXPECT_NEAR(std::fabs(v.voice->ring[at + 1]), 32765.0f / 3.0f, 0.01f);
+}
+
+TEST(Voice, FixedFrequencyIgnoresTheNote)
+{
+    Instrument ins = one_oscillator(WAVE_SINE);
+    ins.osc[0].fixed_freq = 350.0f;
+    ins.osc[0].freq_mul = 2.0f;
+    ins.osc[1].freq_mul = 0.5f; // follows the note
+    for (uint8_t note : {20, 69, 100}) {
+        VoiceFixture v(&ins, note);
+        EXPECT_EQ(v.voice->state->freq[0], 700.0f) << int(note);
+        EXPECT_EQ(v.voice->state->freq[1], note_to_hz(note) * 0.5f) << int(note);
+    }
+}
+
+TEST(Voice, EnvelopeStagesAndEnd)
+{
+    // 882-frame ticks are 20 ms. Attack 0 starts in decay at level 1.
+    Instrument ins = one_oscillator(WAVE_SQUARE);
+    ins.envelope_off = 0;
+    ins.attack_ms = 0.0f;
+    ins.decay_ms = 40.0f;
+    ins.sustain_ms = 20.0f;
+    ins.release_ms = 40.0f;
+    ins.sustain_level = 0.5f;
+    // Levels at tick starts 0, 20, 40, 60, 80 ms, then the end at 100 ms.
+    const float level[] = {1.0f, 0.75f, 0.5f, 0.5f, 0.25f};
+    VoiceFixture v(&ins, 69);
+    for (int t = 0; t < 5; t++) {
+        uint32_t at = v.voice->write_pos;
+        EXPECT_TRUE(voice_render(v.voice, TICK)) << t;
+        EXPECT_NEAR(std::fabs(v.voice->ring[at]), 2741.124f * level[t], 0.01f) << t;
+    }
+    uint32_t at = v.voice->write_pos;
+    EXPECT_FALSE(voice_render(v.voice, TICK));
+    for (uint32_t i = 0; i < 2 * TICK; i++) ASSERT_EQ(v.voice->ring[at + i], 0.0f);
+    EXPECT_EQ(v.voice->write_pos, at + 2 * TICK);
+}
+
+TEST(Voice, EnvelopeOffNeverEnds)
+{
+    Instrument ins = one_oscillator(WAVE_SINE);
+    VoiceFixture v(&ins, 69);
+    for (int t = 0; t < 500; t++) ASSERT_TRUE(voice_render(v.voice, TICK)) << t;
+}
+
+TEST(Voice, ClipsBeforeTheChannelGain)
+{
+    // Three squares at volume 4 sum to twice full scale.
+    Instrument ins = plain_instrument();
+    for (int i = 0; i < OSC_COUNT; i++) {
+        ins.osc[i].enabled = 1;
+        ins.osc[i].volume = 4.0f;
+        ins.osc[i].waveform = WAVE_SQUARE;
+    }
+    VoiceFixture v(&ins, 69);
+    std::vector<float> s = v.first_samples(2);
+    float high = *std::max_element(s.begin(), s.end());
+    float low = *std::min_element(s.begin(), s.end());
+    EXPECT_NEAR(high, 32767.0f * 128.0f / 255.0f, 0.01f);
+    EXPECT_NEAR(low, -32768.0f * 128.0f / 255.0f, 0.01f);
+}
+
+TEST(Voice, SlideAccelerationGrowsAndStopsAt20000)
+{
+    Instrument ins = one_oscillator(WAVE_SINE);
+    ins.osc[0].fixed_freq = 100.0f;
+    ins.osc[0].slide = 5.0f;
+    ins.osc[0].slide_accel = 10.0f;
+    VoiceFixture v(&ins, 69);
+    float previous = v.voice->state->freq[0];
+    for (int t = 1; t <= 4; t++) {
+        voice_render(v.voice, TICK);
+        float now = v.voice->state->freq[0];
+        EXPECT_FLOAT_EQ(now - previous, 5.0f + 10.0f * t) << t;
+        previous = now;
+    }
+    ins.osc[0].slide = 9000.0f;
+    voice_trigger(v.voice, false);
+    for (int t = 0; t < 4; t++) voice_render(v.voice, TICK);
+    EXPECT_EQ(v.voice->state->freq[0], 20000.0f);
+    // And a falling slide stops at 0.
+    ins.osc[0].slide = -9000.0f;
+    voice_trigger(v.voice, false);
+    voice_render(v.voice, TICK);
+    EXPECT_EQ(v.voice->state->freq[0], 0.0f);
+}
+
+TEST(Voice, TriggerRestartsButKeepsMixUnlessAsked)
+{
+    Instrument ins = one_oscillator(WAVE_SINE);
+    ins.osc[0].slide = 3.0f;
+    VoiceFixture v(&ins, 69);
+    voice_render(v.voice, TICK);
+    v.voice->volume = 20.0f;
+    v.voice->pan = 30.0f;
+    voice_trigger(v.voice, false);
+    EXPECT_EQ(v.voice->time, 0.0f);
+    EXPECT_EQ(v.voice->state->phase[0], 0.0f);
+    EXPECT_EQ(v.voice->state->freq[0], 440.0f);
+    EXPECT_EQ(v.voice->volume, 20.0f);
+    EXPECT_EQ(v.voice->pan, 30.0f);
+    EXPECT_EQ(v.voice->state->filter_scale_a, 22500.0f);
+    voice_trigger(v.voice, true);
+    EXPECT_EQ(v.voice->volume, 64.0f);
+    EXPECT_EQ(v.voice->pan, 128.0f);
+}
+
+TEST(Voice, FilterCoefficientGlidesWithinATick)
+{
+    Instrument ins = one_oscillator(WAVE_SINE);
+    ins.filter_on = 1;
+    ins.cutoff = 2000;
+    VoiceFixture v(&ins, 69);
+    voice_render(v.voice, TICK);
+    // c * 6 / 22500 at the tick's start, times 0.99998 per frame.
+    EXPECT_NEAR(v.voice->state->coef_a, 2000.0 * 6 / 22500 * std::pow(0.99998, TICK), 1e-4);
+    EXPECT_EQ(v.voice->state->coef_a, v.voice->state->coef_b);
+    // A cutoff source clamps the modulated cutoff at 0: no coefficient at all.
+    ins.cutoff_lfo = 1;
+    ins.lfo[0] = {WAVE_FALL, 0.0f, -5000.0f}; // value -5000 at time 0
+    voice_trigger(v.voice, false);
+    voice_render(v.voice, TICK);
+    EXPECT_EQ(v.voice->state->coef_a, 0.0f);
+}
+
+TEST(Voice, RingWrapsAtTickBoundaryAndMidTick)
+{
+    Instrument ins = one_oscillator(WAVE_SINE);
+    VoiceFixture v(&ins, 69);
+    for (int t = 0; t < 49; t++) voice_render(v.voice, TICK);
+    EXPECT_EQ(v.voice->write_pos, 88200u - 2 * TICK);
+    voice_render(v.voice, TICK);
+    EXPECT_EQ(v.voice->write_pos, 0u);
+    EXPECT_NE(v.voice->ring[88198], 0.0f);
+
+    // A tick that straddles the end wraps frame by frame: the same samples as
+    // rendering from the ring's start.
+    VoiceFixture straight(&ins, 69);
+    VoiceFixture wrapped(&ins, 69);
+    wrapped.voice->write_pos = 88000;
+    voice_render(straight.voice, 1000);
+    voice_render(wrapped.voice, 1000);
+    EXPECT_EQ(wrapped.voice->write_pos, 1800u);
+    for (uint32_t i = 0; i < 2000; i++) {
+        ASSERT_EQ(wrapped.voice->ring[(88000 + i) % 88200], straight.voice->ring[i]) << i;
+    }
+}
+
+TEST(Voice, NoiseSequenceAndRange)
+{
+    noise_reset();
+    EXPECT_FLOAT_EQ(noise_next(), -0.3859435f); // 0x2C364A12 << 1
+    EXPECT_FLOAT_EQ(noise_next(), 0.228113f);
+    float low = 1.0f, high = -1.0f;
+    for (int i = 0; i < 200000; i++) {
+        float n = noise_next();
+        low = std::min(low, n);
+        high = std::max(high, n);
+    }
+    EXPECT_GE(low, -1.0f);
+    EXPECT_LT(high, 0.7778f);
+    EXPECT_LT(low, -0.99f);
+    EXPECT_GT(high, 0.77f);
+    noise_reset();
+}
+
+TEST(Voice, WaveformShapes)
+{
+    const float pi = 3.1415927f;
+    const struct { uint8_t shape; float theta; float value; } cases[] = {
+        {WAVE_SINE, pi / 2, -1.0f},          {WAVE_SINE, 3 * pi / 2, 1.0f},
+        {WAVE_SINE, 0.0f, 0.0f},             {WAVE_RAMP2, 0.0f, 0.0f},
+        {WAVE_RAMP2, pi / 4, 0.5f},          {WAVE_RAMP2, pi, 0.0f},
+        {WAVE_RAMP2, 7 * pi / 4, -0.5f},     {WAVE_SQUARE, 0.1f, 1.0f},
+        {WAVE_SQUARE, pi + 0.1f, -1.0f},     {WAVE_TRIANGLE, pi / 2, 1.0f},
+        {WAVE_TRIANGLE, pi, 0.0f},           {WAVE_TRIANGLE, 3 * pi / 2, -1.0f},
+        {WAVE_RISE, 0.0f, -1.0f},            {WAVE_RISE, 2 * pi, 1.0f},
+        {WAVE_FALL, 0.0f, 1.0f},             {WAVE_FALL, pi, 0.5f},
+        {0, 1.0f, 0.0f},                     {8, 1.0f, 0.0f},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NEAR(waveform_value(c.shape, c.theta), c.value, 2e-4)
+            << int(c.shape) << " at " << c.theta;
+    }
+}
