@@ -30,41 +30,6 @@ static void audio_subsystem_release()
     s_audio_subsystem_ours = false;
 }
 
-bool audio_open()
-{
-    if (!SDL_WasInit(SDL_INIT_AUDIO)) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
-        s_audio_subsystem_ours = true;
-    }
-    SDL_AudioSpec wanted = {};
-    wanted.freq = (int)PLAYER_OUTPUT_RATE;
-    wanted.format = AUDIO_S16LSB;
-    wanted.channels = OUTPUT_CHANNELS;
-    wanted.samples = (Uint16)PLAYER_BLOCK_FRAMES;
-    wanted.callback = audio_callback;
-    wanted.userdata = nullptr;
-    // No obtained record: SDL converts from exactly this format if the device
-    // differs, and the callback serves whatever length it is asked for.
-    if (SDL_OpenAudio(&wanted, nullptr) < 0) {
-        audio_subsystem_release();
-        return false;
-    }
-    return true;
-}
-
-void audio_close()
-{
-    SDL_CloseAudio();
-    audio_subsystem_release();
-}
-
-bool audio_device_is_open() { return s_audio_device_open; }
-
-double player_row_ms(const Song* song)
-{
-    return MS_PER_SECOND / (song->tempo / TEMPO_TICK_DIVISOR) * song->speed;
-}
-
 // 20.0 ms and 882 frames at tempo 125.
 static void tick_length_set(Player* player)
 {
@@ -124,6 +89,41 @@ static Player* player_create_with(Song* song, const double* chain_config, size_t
     // random effects differ from run to run, the loaded content never does.
     srand((unsigned)time(nullptr));
     return player;
+}
+
+bool audio_open()
+{
+    if (!SDL_WasInit(SDL_INIT_AUDIO)) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
+        s_audio_subsystem_ours = true;
+    }
+    SDL_AudioSpec wanted = {};
+    wanted.freq = (int)PLAYER_OUTPUT_RATE;
+    wanted.format = AUDIO_S16LSB;
+    wanted.channels = OUTPUT_CHANNELS;
+    wanted.samples = (Uint16)PLAYER_BLOCK_FRAMES;
+    wanted.callback = audio_callback;
+    wanted.userdata = nullptr;
+    // No obtained record: SDL converts from exactly this format if the device
+    // differs, and the callback serves whatever length it is asked for.
+    if (SDL_OpenAudio(&wanted, nullptr) < 0) {
+        audio_subsystem_release();
+        return false;
+    }
+    return true;
+}
+
+void audio_close()
+{
+    SDL_CloseAudio();
+    audio_subsystem_release();
+}
+
+bool audio_device_is_open() { return s_audio_device_open; }
+
+double player_row_ms(const Song* song)
+{
+    return MS_PER_SECOND / (song->tempo / TEMPO_TICK_DIVISOR) * song->speed;
 }
 
 Player* player_create(Song* song, const double* chain_config, size_t chain_length)

@@ -1,6 +1,8 @@
 // The sequencer: cells to voices, tick by tick, then one tick of rendering.
 #include "synth/sequencer.h"
 
+#include <cstring>
+
 
 // Tone portamento moves 4 Hz per tick for each unit of the parameter.
 static const float PORTAMENTO_STEP = 4.0f;
@@ -107,6 +109,11 @@ static void cell_pass(Player* player)
 static void write_silence(Voice* voice, uint32_t frames)
 {
     uint32_t pos = voice->write_pos;
+    if (pos + 2 * frames < RING_FLOATS) {
+        memset(voice->ring + pos, 0, 2 * frames * sizeof(float));
+        voice->write_pos = pos + 2 * frames;
+        return;
+    }
     for (uint32_t f = 0; f < frames; f++) {
         voice->ring[pos] = 0.0f;
         voice->ring[pos + 1] = 0.0f;

@@ -1,6 +1,8 @@
 // The player: tick and row figures, the pump's block accounting, the audio
 // queue and its callback, the sound device's lifetime, and the end of a song
 // that does not loop.
+#include "runtime/demo_audio.h"
+#include "runtime/sync.h"
 #include "synth/audio_queue.h"
 #include "synth/effect_chain.h"
 #include "synth/player.h"
@@ -9,6 +11,7 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -297,6 +300,61 @@ TEST_F(PlayerDevice, ARejectedChainGivesNoPlayerAndReleasesTheDevice)
     EXPECT_EQ(player_create(&t.song, bad, 5), nullptr);
     EXPECT_FALSE(audio_device_is_open());
     EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
+}
+
+// The built-in song through the presentation's own start-up, offline.
+Player* g_song_player = nullptr;
+int32_t g_first_beat_row = -1;
+bool g_beat_voice_was_idle = false;
+uint8_t watch_beat(uint8_t instrument)
+{
+    if (instrument == SYNC_BEAT_INSTRUMENT && g_first_beat_row < 0) {
+        g_first_beat_row = g_song_player->row;
+        g_beat_voice_was_idle = g_song_player->voices[9]->instrument == nullptr;
+    }
+    return sync_callback(instrument);
+}
+
+TEST(BuiltInSong, IsAudibleHardlyClipsAndBeatsFromRow449)
+{
+    audio_queue_reset();
+    sync_reset();
+    DemoAudio audio;
+    ASSERT_TRUE(demo_audio_start(&audio, false));
+    g_song_player = audio.player;
+    player_set_row_callback(audio.player, watch_beat);
+    const Song* song = audio.song;
+    const uint64_t song_frames = (uint64_t)song->row_count * 5 * 882; // 236.8 s at speed 5
+
+    std::vector<int16_t> block(AUDIO_BLOCK_BYTES / 2);
+    uint64_t frames = 0, clipped = 0;
+    double energy = 0.0;
+    int peak = 0;
+    bool beat_seen_early = false;
+    while (frames < song_frames) {
+        audio_callback(nullptr, (uint8_t*)block.data(), AUDIO_BLOCK_BYTES);
+        frames += PLAYER_BLOCK_FRAMES;
+        for (int16_t v : block) {
+            if (v == 32767 || v == -32768) clipped++;
+            peak = std::max(peak, std::abs((int)v));
+            energy += (double)v * v;
+        }
+        // The scenes see the first beat through the sync state, not before 44.8 s.
+        if (frames < 1975680 - 3 * PLAYER_BLOCK_FRAMES && beat_flag) beat_seen_early = true;
+        int more = 0;
+        player_pump(audio.player, &more);
+    }
+    const double samples = 2.0 * frames;
+    EXPECT_GT(peak, 8000);
+    EXPECT_GT(std::sqrt(energy / samples), 500.0) << "RMS level";
+    EXPECT_LT(clipped / samples, 0.0025) << clipped << " clipped samples";
+    EXPECT_EQ(g_first_beat_row, 448) << "row 449 counted from 1";
+    EXPECT_TRUE(g_beat_voice_was_idle) << "the beat voice never sounded before";
+    EXPECT_EQ(song->speed, 5);
+    EXPECT_FLOAT_EQ(g_first_beat_row * 5 * 882 / 44100.0f, 44.8f);
+    EXPECT_FALSE(beat_seen_early);
+    EXPECT_EQ(beat_flag, 1);
+    demo_audio_stop(&audio);
 }
 
 } // namespace

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The real program's sound: through SDL's disk driver it writes the music
+# (not silence) within its first seconds and still leaves with status 0 on
+# Escape; with a sound driver that does not exist it plays silently, and the
+# window, the timeline and Escape work as before.
+# Arguments: quiet-harbor, quiet-harbor-capture, window_close_request.
+set -u
+PROGRAM=$1
+source "$(dirname "$0")/e2e_lib.sh"
+WORK=$(mktemp -d)
+
+# Peak absolute value and count of nonzero samples of raw signed 16-bit
+# little-endian audio, as "PEAK NONZERO".
+raw_level() {
+  od -An -v -td2 -w2 "$1" | awk '{ v = $1 < 0 ? -$1 : $1; if (v > p) p = v; if (v) n++ } END { print p + 0, n + 0 }'
+}
+
+start_xvfb || exit 1
+trap 'stop_xvfb; rm -rf "$WORK"' EXIT
+
+# The disk driver writes what the device would play, in real time.
+SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/out.raw" "$PROGRAM" >/dev/null 2>&1 &
+pid=$!
+window=$(wait_for_window "Quiet harbor" 60)
+check "disk driver: window appears" test -n "$window"
+sleep 4
+[ -n "$window" ] && xdotool key --window "$window" Escape
+wait_for_exit "$pid" 60
+check "disk driver: Escape exits 0 (got $EXIT_STATUS)" test "$EXIT_STATUS" -eq 0
+bytes=$(stat -c %s "$WORK/out.raw" 2>/dev/null || echo 0)
+# 176,400 bytes per second of 44,100 Hz 16-bit stereo.
+check "disk driver: at least 2 s of sound written (got $bytes bytes)" test "$bytes" -ge 352800
+read -r peak nonzero < <(head -c 529200 "$WORK/out.raw" | raw_level /dev/stdin)
+check "disk driver: the first 3 s are music, not silence (peak $peak, $nonzero nonzero)" \
+  test "$peak" -ge 200 -a "$nonzero" -ge 44100
+
+# No sound device: no player, the presentation runs silently on the clock.
+SDL_AUDIODRIVER=no-such-driver "$PROGRAM" >"$WORK/silent.txt" 2>&1 &
+pid=$!
+window=$(wait_for_window "Quiet harbor" 60)
+check "no sound device: window still appears" test -n "$window"
+sleep 2
+check "no sound device: still running after 2 s" kill -0 "$pid"
+[ -n "$window" ] && xdotool key --window "$window" Escape
+wait_for_exit "$pid" 60
+check "no sound device: Escape exits 0 (got $EXIT_STATUS)" test "$EXIT_STATUS" -eq 0
+
+echo "$FAILURES failed"
+[ "$FAILURES" -eq 0 ]
