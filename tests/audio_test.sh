@@ -6,6 +6,7 @@
 # Arguments: quiet-harbor, quiet-harbor-capture, window_close_request.
 set -u
 PROGRAM=$1
+CAPTURE=$2
 source "$(dirname "$0")/e2e_lib.sh"
 WORK=$(mktemp -d)
 
@@ -33,6 +34,17 @@ check "disk driver: at least 2 s of sound written (got $bytes bytes)" test "$byt
 read -r peak nonzero < <(head -c 529200 "$WORK/out.raw" | raw_level /dev/stdin)
 check "disk driver: the first 3 s are music, not silence (peak $peak, $nonzero nonzero)" \
   test "$peak" -ge 200 -a "$nonzero" -ge 44100
+
+# The device plays what the capture tool renders offline: after the device's
+# lead-in of silence, the first queued block (2,048 frames, the only one that
+# cannot be delayed by a slow frame) matches the start of the music sample for
+# sample, byte order included.
+"$CAPTURE" --audio-only --out "$WORK/music.wav" --seconds 1
+first_sound() { od -An -v -td2 -w2 "$1" | awk -v skip="$2" 'NR > skip / 2 && $1 != 0 { print (NR - 1) * 2; exit }'; }
+device_start=$(first_sound "$WORK/out.raw" 0)
+render_start=$(first_sound "$WORK/music.wav" 44)
+check "disk driver: the first block matches the capture tool's render" \
+  cmp -s -n 8192 -i "${device_start:-0}:${render_start:-44}" "$WORK/out.raw" "$WORK/music.wav"
 
 # No sound device: no player, the presentation runs silently on the clock.
 SDL_AUDIODRIVER=no-such-driver "$PROGRAM" >"$WORK/silent.txt" 2>&1 &
