@@ -105,7 +105,7 @@ static void oscillator_run(float* region, uint32_t frames, float* phase, float i
         float theta = 0.0f;
         if (SHAPE != WAVE_NOISE) {
             ph += increment;
-            theta = fmodf(ph, TWO_PI_F);
+            theta = voice_wrap_phase(ph);
         }
         float s = waveform_value(SHAPE, theta);
         region[2 * f] += s * weight_a / 3.0f;
@@ -337,6 +337,29 @@ bool voice_render(Voice* voice, uint32_t frames)
     }
     voice->write_pos = (voice->write_pos + 2 * frames) % RING_FLOATS;
     return !ended;
+}
+
+// fmodf(x, 2pi) without the library call. q * 2pi (at most 24 x 26 bits) and
+// x - q * 2pi are exact in double precision, and fmod's result is always a
+// float, so this returns fmodf's value bit for bit; q off by one from the
+// rounded quotient is put right by one exact step. Phases beyond 2^26 (never
+// reached: a phase stops growing long before) take the library path.
+float voice_wrap_phase(float x)
+{
+    const double period = (double)TWO_PI_F;
+    const double inverse = 1.0 / period;
+    const float exact_limit = 67108864.0f; // 2^26
+    if (!(x < exact_limit && x > -exact_limit)) {
+        return fmodf(x, TWO_PI_F);
+    }
+    double q = trunc((double)x * inverse);
+    double r = (double)x - q * period;
+    if (x >= 0.0f) {
+        r = r < 0.0 ? r + period : (r >= period ? r - period : r);
+    } else {
+        r = r > 0.0 ? r - period : (r <= -period ? r + period : r);
+    }
+    return (float)r;
 }
 
 float waveform_value(uint8_t shape, float theta)

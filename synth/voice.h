@@ -79,6 +79,9 @@ void voice_trigger(Voice* voice, bool reset_mix);
 // envelope ran out at this tick's start (the tick is written silent).
 // Requires a non-null instrument.
 bool voice_render(Voice* voice, uint32_t frames);
+// fmodf(phase, 2pi) bit for bit, without the library call (the per-frame
+// oscillator path).
+float voice_wrap_phase(float phase);
 // Value of waveform `shape` at theta in [0, 2pi); unknown codes give 0.
 // Shape 7 draws from the shared noise generator.
 float waveform_value(uint8_t shape, float theta);

@@ -328,3 +328,30 @@ TEST(Voice, WaveformShapes)
             << int(c.shape) << " at " << c.theta;
     }
 }
+
+TEST(Voice, WrapPhaseMatchesFmodfExactly)
+{
+    const float two_pi = 6.2831855f;
+    std::vector<float> xs = {0.0f, -0.0f, 1e-30f, two_pi, -two_pi, 2 * two_pi, 1e7f, -1e7f,
+                             6.7e7f, 1e9f, 3.4e38f};
+    // Values on and next to multiples of 2pi, where the quotient rounds.
+    for (int k = 1; k < 5000000; k = k * 3 + 1) {
+        float m = (float)((double)k * two_pi);
+        xs.push_back(m);
+        xs.push_back(std::nextafter(m, 0.0f));
+        xs.push_back(std::nextafter(m, 1e30f));
+        xs.push_back(-m);
+    }
+    // A long accumulated phase, as an oscillator builds it.
+    float phase = 0.0f;
+    for (int i = 0; i < 2000000; i++) {
+        phase += 0.031344690f;
+        if (i % 7 == 0) xs.push_back(phase);
+    }
+    for (float x : xs) {
+        float want = fmodf(x, two_pi);
+        float got = voice_wrap_phase(x);
+        ASSERT_EQ(memcmp(&want, &got, sizeof(float)) == 0 || (want == 0.0f && got == 0.0f), true)
+            << x << ": " << want << " vs " << got;
+    }
+}
