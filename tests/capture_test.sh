@@ -70,7 +70,8 @@ for args in "" "--at" "--at x --out $WORK/x.png" "--at 1 --from 0 --to 1 --fps 1
             "--from 2 --to 1 --fps 1 --out $WORK/z" "--at 1" "--bogus 1 --out $WORK/w.png" \
             "--audio-only" "--audio-only --out $WORK/a.wav --seconds 0" "--audio-only --out $WORK/a.wav --seconds x" \
             "--audio-only --out $WORK/a.wav --at 1" "--at 1 --out $WORK/b.png --seconds 3" \
-            "--at 1 --out $WORK/c.png --audio $WORK/c.wav" "--audio-only --out $WORK/d.wav --audio $WORK/e.wav"; do
+            "--at 1 --out $WORK/c.png --audio $WORK/c.wav" "--audio-only --out $WORK/d.wav --audio $WORK/e.wav" \
+            "--from 0 --to 1 --fps 1 --out $WORK/f --audio"; do
   "$CAPTURE" $args >/dev/null 2>&1
   check "bad arguments '$args' exit 2" test $? -eq 2
 done

@@ -106,7 +106,7 @@ static int parse_options(int argc, char** argv, CaptureOptions* options)
         else if (arg == "--from" && numeric) have_from = true, options->from = number;
         else if (arg == "--to" && numeric) have_to = true, options->to = number;
         else if (arg == "--fps" && numeric) have_fps = true, options->fps = number;
-        else if (arg == "--audio") options->audio = value;
+        else if (arg == "--audio" && *value) options->audio = value;
         else if (arg == "--seconds" && numeric) have_seconds = true, options->seconds = number;
         else {
             fprintf(stderr, "quiet-harbor-capture: bad option or value: %s %s\n", arg.c_str(), value);
