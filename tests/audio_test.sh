@@ -24,13 +24,18 @@ SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/out.raw" "$PROGRAM" >/dev/null 2>&
 pid=$!
 window=$(wait_for_window "Quiet harbor" 60)
 check "disk driver: window appears" test -n "$window"
-sleep 4
+# Loading comes first; then the device writes in real time. Wait for 3 s of
+# sound (176,400 bytes per second of 44,100 Hz 16-bit stereo).
+for _ in $(seq 1 900); do
+  [ "$(stat -c %s "$WORK/out.raw" 2>/dev/null || echo 0)" -ge 529200 ] && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
 [ -n "$window" ] && xdotool key --window "$window" Escape
 wait_for_exit "$pid" 60
 check "disk driver: Escape exits 0 (got $EXIT_STATUS)" test "$EXIT_STATUS" -eq 0
 bytes=$(stat -c %s "$WORK/out.raw" 2>/dev/null || echo 0)
-# 176,400 bytes per second of 44,100 Hz 16-bit stereo.
-check "disk driver: at least 2 s of sound written (got $bytes bytes)" test "$bytes" -ge 352800
+check "disk driver: 3 s of sound written (got $bytes bytes)" test "$bytes" -ge 529200
 read -r peak nonzero < <(head -c 529200 "$WORK/out.raw" | raw_level /dev/stdin)
 check "disk driver: the first 3 s are music, not silence (peak $peak, $nonzero nonzero)" \
   test "$peak" -ge 200 -a "$nonzero" -ge 44100
