@@ -1,6 +1,7 @@
 // Delay-line effect units: two-tap row echo, sine-swept flanger, difference comb.
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "synth/effect_units.h"
 
@@ -12,6 +13,8 @@ static const double ECHO_COUNT_LIMIT = 4611686018427387904.0; // 2^62
 // pi / 44100 in single precision: the flanger's phase step per frame and unit rate.
 static const float FLANGER_PHASE_STEP = 7.1237926e-5f;
 static const double MS_PER_SECOND = 1000.0;
+static const double FRAMES_PER_MS = 44.1;
+static const double FLANGER_MAX_FRAMES = 2147483647.0;
 
 // Fast sine: Cody-Waite reduction by pi/2 (first 33 bits plus the tail) and
 // Taylor polynomials on [-pi/4, pi/4]; error below 1e-15 for |x| < 1e5.
@@ -21,7 +24,8 @@ static const double PIO2_HEAD = 1.57079632673412561417e+00;
 static const double PIO2_TAIL = 6.07710050650619224932e-11;
 static const double ROUND_MAGIC = 6755399441055744.0; // 1.5 * 2^52
 // Fractional frames of slack around a delay boundary: far above the fast
-// sine's error as it reaches the delay, far below any real distance.
+// sine's error and the rounding of 44.1 against 44100 / 1000 as they reach
+// the delay, far below any real distance.
 static const double FLANGER_EXACT_SLACK = 1.0e-6;
 
 // ---- Helpers --------------------------------------------------------------
@@ -74,9 +78,13 @@ static double fast_sin(double x)
     if (!(std::fabs(x) < FAST_SIN_MAX_ARG)) {
         return std::sin(x);
     }
-    double n = (x * TWO_OVER_PI + ROUND_MAGIC) - ROUND_MAGIC;
+    // The rounded quadrant count sits in the low mantissa bits of t.
+    double t = x * TWO_OVER_PI + ROUND_MAGIC;
+    uint64_t t_bits;
+    memcpy(&t_bits, &t, sizeof t_bits);
+    double n = t - ROUND_MAGIC;
     double r = (x - n * PIO2_HEAD) - n * PIO2_TAIL;
-    switch ((int64_t)n & 3) {
+    switch (t_bits & 3) {
     case 0: return sin_poly(r);
     case 1: return cos_poly(r);
     case 2: return -sin_poly(r);
@@ -87,19 +95,23 @@ static double fast_sin(double x)
 // The flanger's delay in frames for one frame's phase:
 // trunc((((sin(phase) + 1) / 2) * span + min_ms) * 44100 / 1000), the sine in
 // double precision. The fast sine decides it unless the result lies within
-// a hair of a whole frame; there the library sine settles it, so the delay is
-// exactly the one the library would give.
+// a hair of a whole frame; there the library sine and the exact formula
+// settle it, so the delay is exactly the one the library would give.
 static int32_t flanger_delay(float phase, float span, float min_ms)
 {
     double ms = ((fast_sin(phase) + 1.0) / 2.0) * span + min_ms;
-    double frames = ms * EFFECT_SAMPLE_RATE / MS_PER_SECOND;
-    int64_t low = (int64_t)(frames - FLANGER_EXACT_SLACK);
-    int64_t high = (int64_t)(frames + FLANGER_EXACT_SLACK);
-    if (low != high) {
-        ms = ((std::sin((double)phase) + 1.0) / 2.0) * span + min_ms;
-        frames = ms * EFFECT_SAMPLE_RATE / MS_PER_SECOND;
+    double frames = ms * FRAMES_PER_MS;
+    if (frames >= 0.0 && frames < FLANGER_MAX_FRAMES) {
+        int32_t whole = (int32_t)frames;
+        double fraction = frames - whole;
+        if (fraction > FLANGER_EXACT_SLACK && fraction < 1.0 - FLANGER_EXACT_SLACK) {
+            return whole;
+        }
     }
-    return (int32_t)(int64_t)frames;
+    ms = ((std::sin((double)phase) + 1.0) / 2.0) * span + min_ms;
+    frames = ms * EFFECT_SAMPLE_RATE / MS_PER_SECOND;
+    // A phase beyond float range has no sine: no delay then.
+    return frames >= 0.0 && frames < FLANGER_MAX_FRAMES ? (int32_t)frames : 0;
 }
 
 // ---- Echo -----------------------------------------------------------------

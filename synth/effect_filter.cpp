@@ -17,76 +17,83 @@ static const double SHAPER_FULL_SCALE = 32767.0;
 static const double SHAPER_K_STEP = 10.0;     // exponent 1 - k / 10
 static const float OVERDRIVE_FULL_SCALE = 32767.0f;
 
-// Fast power for positive normal doubles: natural log through the atanh
-// series around 1 (mantissa folded into [sqrt(1/2), sqrt(2))), exponential
-// by a Taylor polynomial on |r| <= ln2 / 2. Relative error a few 1e-15, far
-// below the float the result is stored in.
-static const double SQRT2 = 1.41421356237309504880;
+// Fast power for positive normal doubles, u^e = exp(e * log u), each half
+// from a table and a short polynomial: log u = m ln2 - log(1/c) +
+// log1p(f/c - 1) with c the centre of the mantissa f's 1/256 slice, and
+// exp v = 2^(q + j/256) * exp(x) with |x| <= ln2/512. Relative error a few
+// 1e-15, far below the float the result is stored in. The tables come from
+// the library's log and exp2, once.
+static const int POW_LOG_BITS = 8;
+static const int POW_LOG_SIZE = 1 << POW_LOG_BITS;
+static const int POW_EXP_SIZE = 256;
 static const double LN2_HI = 6.93147180369123816490e-01;  // low bits zero
 static const double LN2_LO = 1.90821492927058770002e-10;
-static const double INV_LN2 = 1.44269504088896338700e+00;
+static const double EXP_STEPS_PER_LN2 = POW_EXP_SIZE / 6.93147180559945309417e-01;
 static const double ROUND_MAGIC = 6755399441055744.0;     // 1.5 * 2^52
 static const uint64_t DOUBLE_MANTISSA = 0x000FFFFFFFFFFFFFull;
 static const uint64_t DOUBLE_ONE_BITS = 0x3FF0000000000000ull;
 static const int DOUBLE_EXPONENT_BIAS = 1023;
 static const int DOUBLE_MANTISSA_BITS = 52;
 
+struct PowTables {
+    double inv_centre[POW_LOG_SIZE];  // 1 / c, rounded
+    double log_centre[POW_LOG_SIZE];  // -log of that rounded 1 / c
+    double exp2_step[POW_EXP_SIZE];   // 2^(j / 256)
+};
+
 // ---- Helpers --------------------------------------------------------------
 
-static double log_mantissa(double f)
+static PowTables pow_tables_make()
 {
-    double z = (f - 1.0) / (f + 1.0);
-    double z2 = z * z;
-    double s = 2.0 / 19.0;
-    s = s * z2 + 2.0 / 17.0;
-    s = s * z2 + 2.0 / 15.0;
-    s = s * z2 + 2.0 / 13.0;
-    s = s * z2 + 2.0 / 11.0;
-    s = s * z2 + 2.0 / 9.0;
-    s = s * z2 + 2.0 / 7.0;
-    s = s * z2 + 2.0 / 5.0;
-    s = s * z2 + 2.0 / 3.0;
-    return z * 2.0 + z * z2 * s;
+    PowTables t;
+    for (int i = 0; i < POW_LOG_SIZE; i++) {
+        t.inv_centre[i] = 1.0 / (1.0 + (i + 0.5) / POW_LOG_SIZE);
+        t.log_centre[i] = -std::log(t.inv_centre[i]);
+    }
+    for (int j = 0; j < POW_EXP_SIZE; j++) {
+        t.exp2_step[j] = std::exp2((double)j / POW_EXP_SIZE);
+    }
+    return t;
 }
 
-static double exp_small(double r)
+static const PowTables& pow_tables()
 {
-    double p = 1.0 / 6227020800.0;   // 1/13!
-    p = p * r + 1.0 / 479001600.0;   // 1/12!
-    p = p * r + 1.0 / 39916800.0;
-    p = p * r + 1.0 / 3628800.0;
-    p = p * r + 1.0 / 362880.0;
-    p = p * r + 1.0 / 40320.0;
-    p = p * r + 1.0 / 5040.0;
-    p = p * r + 1.0 / 720.0;
-    p = p * r + 1.0 / 120.0;
-    p = p * r + 1.0 / 24.0;
-    p = p * r + 1.0 / 6.0;
-    p = p * r + 0.5;
-    p = p * r + 1.0;
-    return p * r + 1.0;
+    static const PowTables tables = pow_tables_make();
+    return tables;
+}
+
+static double bits_to_double(uint64_t bits)
+{
+    double d;
+    memcpy(&d, &bits, sizeof d);
+    return d;
 }
 
 // u^e for u in [1e-300, 1e300] and |e| <= 1.
-static double fast_pow(double u, double e)
+static double fast_pow(const PowTables& t, double u, double e)
 {
     uint64_t bits;
     memcpy(&bits, &u, sizeof bits);
     int m = (int)(bits >> DOUBLE_MANTISSA_BITS) - DOUBLE_EXPONENT_BIAS;
-    bits = (bits & DOUBLE_MANTISSA) | DOUBLE_ONE_BITS;
-    double f;
-    memcpy(&f, &bits, sizeof f);
-    if (f > SQRT2) {
-        f *= 0.5;
-        m += 1;
-    }
-    double t = e * (m * LN2_HI + (m * LN2_LO + log_mantissa(f)));
-    double n = (t * INV_LN2 + ROUND_MAGIC) - ROUND_MAGIC;
-    double r = (t - n * LN2_HI) - n * LN2_LO;
-    uint64_t scale_bits = (uint64_t)((int64_t)n + DOUBLE_EXPONENT_BIAS) << DOUBLE_MANTISSA_BITS;
-    double scale;
-    memcpy(&scale, &scale_bits, sizeof scale);
-    return exp_small(r) * scale;
+    int i = (int)((bits & DOUBLE_MANTISSA) >> (DOUBLE_MANTISSA_BITS - POW_LOG_BITS));
+    double f = bits_to_double((bits & DOUBLE_MANTISSA) | DOUBLE_ONE_BITS);
+    // |r| <= 2^-9: log1p to r^5 leaves 1e-17.
+    double r = f * t.inv_centre[i] - 1.0;
+    double r2 = r * r;
+    double log1p_r = r * ((1.0 - 0.5 * r) + r2 * ((1.0 / 3 - 0.25 * r) + r2 * 0.2));
+    double log_u = m * LN2_HI + (m * LN2_LO + t.log_centre[i] + log1p_r);
+
+    // |x| <= ln2/512: exp to x^4 leaves 4e-17.
+    double v = e * log_u;
+    double n = (v * EXP_STEPS_PER_LN2 + ROUND_MAGIC) - ROUND_MAGIC;
+    double x = (v - n * (LN2_HI / POW_EXP_SIZE)) - n * (LN2_LO / POW_EXP_SIZE);
+    double x2 = x * x;
+    double exp_x = (1.0 + x) + x2 * ((0.5 + x * (1.0 / 6)) + x2 * (1.0 / 24));
+    int steps = (int)n;
+    int j = steps & (POW_EXP_SIZE - 1);
+    int q = (steps - j) / POW_EXP_SIZE;
+    double scale = bits_to_double((uint64_t)(q + DOUBLE_EXPONENT_BIAS) << DOUBLE_MANTISSA_BITS);
+    return t.exp2_step[j] * exp_x * scale;
 }
 
 // One side of the state-variable low-pass over `frames` frames (stride 2).
@@ -154,19 +161,21 @@ void power_shaper_unit_process(PowerShaperUnit* unit, const float* mix, float* o
                                uint32_t frames)
 {
     const double exponent = 1.0 - unit->k / SHAPER_K_STEP;
+    const PowTables& tables = pow_tables();
+    // 32767 * (|x| / 32767)^e = 32767^(1 - e) * |x|^e: no division per sample.
+    const double scale = std::pow(SHAPER_FULL_SCALE, 1.0 - exponent);
     for (uint32_t i = 0; i < 2 * frames; i++) {
         float x = mix[i];
         double sign = (double)((x > 0.0f) - (x < 0.0f));
-        double u = std::fabs((double)x) / SHAPER_FULL_SCALE;
-        double p;
+        double y;
         if (x == 0.0f) {
-            p = 0.0;  // sign 0: the result is 0 whatever the power
+            y = 0.0;  // sign 0: the result is 0 whatever the power
         } else if (std::isfinite(x)) {
-            p = fast_pow(u, exponent);
+            y = sign * scale * fast_pow(tables, std::fabs((double)x), exponent);
         } else {
-            p = std::pow(u, exponent);
+            y = sign * SHAPER_FULL_SCALE * std::pow(std::fabs((double)x) / SHAPER_FULL_SCALE, exponent);
         }
-        output[i] = (float)(sign * SHAPER_FULL_SCALE * p);
+        output[i] = (float)y;
     }
 }
 

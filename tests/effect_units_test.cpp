@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -198,21 +197,26 @@ TEST(FlangerUnit, MatchesAStraightforwardModelExactly)
 
 TEST(FlangerUnit, BadRangesStayInsideTheLine)
 {
+    // A minimum above the maximum, an empty line, a rate with no sine.
     struct Case {
         uint16_t min_ms, max_ms;
+        float rate;
         uint32_t length;
-    } cases[] = {{10, 5, 220}, {0, 0, 1}, {3, 0, 1}};
+    } cases[] = {{10, 5, 1.0f, 220}, {0, 0, 1.0f, 1}, {3, 0, 1.0f, 1},
+                 {5, 7, INFINITY, 308}, {5, 7, NAN, 308}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.min_ms);
-        FlangerUnit* u = flanger_unit_create(c.min_ms, c.max_ms, 1.0f, 0.5f);
+        SCOPED_TRACE(testing::Message() << c.min_ms << " " << c.max_ms << " " << c.rate);
+        FlangerUnit* u = flanger_unit_create(c.min_ms, c.max_ms, c.rate, 0.5f);
         EXPECT_EQ(u->length, c.length);
         std::vector<float> in = noise(50000, 100.0f, 3);
         std::vector<float> out = run([u](const float* i, float* o, uint32_t n) {
             flanger_unit_process(u, i, o, n);
         }, in);
+        EXPECT_GE(u->current_delay, 0);
+        EXPECT_LE(u->current_delay, (int32_t)u->length);
         for (uint32_t f = 0; f < 50000; f++) {
-            ASSERT_LE(u->current_delay, (int32_t)u->length);
             ASSERT_LE(std::fabs(out[2 * f]), 150.0f);
+            ASSERT_LE(std::fabs(out[2 * f + 1]), 150.0f);
         }
         flanger_unit_destroy(u);
     }
@@ -465,35 +469,6 @@ TEST(SweptFilterUnit, BuiltInSweepStartsNearCoefficientPoint5488)
     swept_filter_unit_destroy(u);
 }
 
-TEST(SweptFilterUnit, PassesLowTonesAndStopsHighOnes)
-{
-    struct Case {
-        double hz;
-        bool passes;
-    } cases[] = {{50.0, true}, {12000.0, false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.hz);
-        SweptFilterUnit* u = swept_filter_unit_create(1500.0f, 0.2f, 0.5f, 0.0f);
-        std::vector<float> in(2 * 8 * BLOCK);
-        for (size_t f = 0; f < in.size() / 2; f++) {
-            in[2 * f] = in[2 * f + 1] = (float)(8000.0 * std::sin(2.0 * M_PI * c.hz * f / 44100.0));
-        }
-        std::vector<float> out = run([u](const float* i, float* o, uint32_t n) {
-            swept_filter_unit_process(u, i, o, n);
-        }, in);
-        float peak = 0.0f;
-        for (size_t i = in.size() / 2; i < in.size(); i++) {
-            peak = std::max(peak, std::fabs(out[i]));
-        }
-        if (c.passes) {
-            EXPECT_GT(peak, 6000.0f);
-        } else {
-            EXPECT_LT(peak, 1000.0f);
-        }
-        swept_filter_unit_destroy(u);
-    }
-}
-
 // ---- Shapers, gain, phase inversion --------------------------------------------
 
 TEST(PowerShaperUnit, RaisesQuietPartsTowardFullScale)
@@ -598,15 +573,4 @@ TEST(PhaseInvertUnit, SummedWithItsInputCancelsTheSecondSide)
         ASSERT_EQ(in[2 * f + 1] + out[2 * f + 1], 0.0f);
     }
     EXPECT_TRUE(std::signbit(out[1]));  // the sign bit flips: 0 becomes -0
-}
-
-TEST(GainUnit, ScalesBothSides)
-{
-    GainUnit* u = gain_unit_create(0.1f);
-    float in[4] = {1000.0f, -20.0f, 0.0f, 32767.0f}, out[4];
-    gain_unit_process(u, in, out, 2);
-    for (int i = 0; i < 4; i++) {
-        EXPECT_EQ(out[i], in[i] * 0.1f);
-    }
-    gain_unit_destroy(u);
 }
