@@ -1,6 +1,7 @@
 // Entry point: open the window, load behind the loading screen, then run the
 // frame loop until the timeline ends, Escape is pressed or the window closes.
 #include "runtime/demo.h"
+#include "runtime/demo_audio.h"
 #include "runtime/gl_setup.h"
 #include "runtime/window.h"
 
@@ -28,6 +29,10 @@ int main()
 {
     window_open(WINDOW_WIDTH, WINDOW_HEIGHT, "Quiet harbor", 1);
     demo_load();
+    // Without a sound device there is no player and the pictures run silently
+    // on the clock alone.
+    DemoAudio audio;
+    demo_audio_start(&audio, true);
 
     DemoLoop loop;
     demo_loop_init(&loop);
@@ -47,12 +52,14 @@ int main()
             demo_draw_frame(&loop, time);
             if (loop.stop) stop = true;
             swap_buffers();
-            // Audio: the player arrives with the synthesizer.
+            // Pump audio: top the queue up to four blocks.
+            demo_audio_pump(&audio);
         }
         const timespec pause = {0, FRAME_SLEEP_NS};
         nanosleep(&pause, nullptr);
     }
 
+    demo_audio_stop(&audio);
     demo_unload();
     window_close();
     return 0;

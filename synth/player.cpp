@@ -1,0 +1,205 @@
+// The player: sound device, voices and chain, and the pump that fills the queue.
+#include "synth/player.h"
+
+#include "synth/audio_queue.h"
+#include "synth/effect_chain.h"
+#include "synth/sequencer.h"
+
+#include <SDL/SDL.h>
+#include <cstdlib>
+#include <ctime>
+
+// One tick is 2.5 / tempo seconds: the tracker rule.
+static const double TEMPO_TICK_DIVISOR = 2.5;
+static const double MS_PER_SECOND = 1000.0;
+// Low 16 bits of the tick length in frames count.
+static const uint32_t TICK_FRAMES_MASK = 0xFFFF;
+static const float START_GAIN = 1.0f;
+static const int OUTPUT_CHANNELS = 2;
+
+// Process-wide: the device is opened by the first player that needs it and
+// closed when the last such player is destroyed.
+static bool s_audio_device_open = false;
+static int s_player_count = 0;
+// Whether audio_open had to start SDL's audio subsystem itself.
+static bool s_audio_subsystem_ours = false;
+
+static void audio_subsystem_release()
+{
+    if (s_audio_subsystem_ours) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    s_audio_subsystem_ours = false;
+}
+
+// 20.0 ms and 882 frames at tempo 125.
+static void tick_length_set(Player* player)
+{
+    player->tick_ms = MS_PER_SECOND / (player->song->tempo / TEMPO_TICK_DIVISOR);
+    player->tick_frames =
+        (uint32_t)(player->tick_ms / MS_PER_SECOND * PLAYER_OUTPUT_RATE) & TICK_FRAMES_MASK;
+}
+
+static void voices_free(Voice** voices, uint32_t count)
+{
+    if (!voices) return;
+    for (uint32_t i = 0; i < count; i++) voice_destroy(voices[i]);
+    free(voices);
+}
+
+// Everything of player_create but the device: record, voices, chain.
+static Player* player_build(Song* song, const double* chain_config, size_t chain_length)
+{
+    Player* player = (Player*)calloc(1, sizeof(Player));
+    player->song = song;
+    player->master_gain = START_GAIN;
+    // Set again by player_begin; known from the start so that a pump before
+    // the first start still renders whole ticks.
+    tick_length_set(player);
+    const uint32_t count = song->channel_count;
+    player->voices = (Voice**)calloc(count, sizeof(Voice*));
+    for (uint32_t i = 0; i < count; i++) player->voices[i] = voice_create();
+    player->chain = effect_chain_build(player->voices, (int)count, chain_config, chain_length,
+                                       (float)player_row_ms(song));
+    if (!player->chain) {
+        voices_free(player->voices, count);
+        free(player);
+        return nullptr;
+    }
+    return player;
+}
+
+static Player* player_create_with(Song* song, const double* chain_config, size_t chain_length,
+                                  bool device)
+{
+    if (device && !s_audio_device_open) {
+        if (!audio_open()) return nullptr;
+        s_audio_device_open = true;
+    }
+    Player* player = player_build(song, chain_config, chain_length);
+    if (player && device) {
+        player->has_device = 1;
+        s_player_count++;
+    }
+    if (device && s_player_count == 0 && s_audio_device_open) {
+        // The chain was rejected and no other player holds the device.
+        audio_close();
+        s_audio_device_open = false;
+    }
+    if (!player) return nullptr;
+    // After every load-time generator has drawn its numbers: playback's
+    // random effects differ from run to run, the loaded content never does.
+    srand((unsigned)time(nullptr));
+    return player;
+}
+
+bool audio_open()
+{
+    if (!SDL_WasInit(SDL_INIT_AUDIO)) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
+        s_audio_subsystem_ours = true;
+    }
+    SDL_AudioSpec wanted = {};
+    wanted.freq = (int)PLAYER_OUTPUT_RATE;
+    wanted.format = AUDIO_S16LSB;
+    wanted.channels = OUTPUT_CHANNELS;
+    wanted.samples = (Uint16)PLAYER_BLOCK_FRAMES;
+    wanted.callback = audio_callback;
+    wanted.userdata = nullptr;
+    // No obtained record: SDL converts from exactly this format if the device
+    // differs, and the callback serves whatever length it is asked for.
+    if (SDL_OpenAudio(&wanted, nullptr) < 0) {
+        audio_subsystem_release();
+        return false;
+    }
+    return true;
+}
+
+void audio_close()
+{
+    SDL_CloseAudio();
+    audio_subsystem_release();
+}
+
+bool audio_device_is_open() { return s_audio_device_open; }
+
+double player_row_ms(const Song* song)
+{
+    return MS_PER_SECOND / (song->tempo / TEMPO_TICK_DIVISOR) * song->speed;
+}
+
+Player* player_create(Song* song, const double* chain_config, size_t chain_length)
+{
+    return player_create_with(song, chain_config, chain_length, true);
+}
+
+Player* player_create_offline(Song* song, const double* chain_config, size_t chain_length)
+{
+    return player_create_with(song, chain_config, chain_length, false);
+}
+
+void player_destroy(Player* player)
+{
+    if (!player) return;
+    effect_chain_release(player->chain);
+    voices_free(player->voices, player->song->channel_count);
+    if (player->has_device) {
+        s_player_count--;
+        if (s_player_count == 0 && s_audio_device_open) {
+            audio_close();
+            s_audio_device_open = false;
+        }
+    }
+    free(player);
+}
+
+void player_set_row_callback(Player* player, PlayerRowCallback callback)
+{
+    player->row_callback = callback;
+}
+
+void player_set_effect_callback(Player* player, PlayerEffectCallback callback)
+{
+    player->effect_callback = callback;
+}
+
+void player_begin(Player* player)
+{
+    player->tick = 0;
+    tick_length_set(player);
+    if (player->has_device) SDL_PauseAudio(0);
+}
+
+void player_start(Player* player, float gain, uint8_t loop)
+{
+    if (player->playing) return;
+    player->master_gain = gain;
+    player->loop = loop;
+    player->playing = 1;
+    player_begin(player);
+    int more = 0;
+    player_pump(player, &more);
+}
+
+int player_pump(Player* player, int* more)
+{
+    bool ended = false;
+    if (!audio_queue_full()) {
+        // Render whole ticks until the chain can take a block. Past the end of
+        // a song that does not loop the sequencer writes silence, so the chain
+        // never reads frames that were not rendered.
+        while (player->pending_floats <= PLAYER_BLOCK_FLOATS) {
+            if (!sequencer_tick(player)) ended = true;
+        }
+        effect_chain_process(player->chain, player->master_gain);
+        player->pending_floats -= PLAYER_BLOCK_FLOATS;
+        audio_queue_push(player->chain->output, AUDIO_BLOCK_BYTES);
+    }
+    *more = audio_queue_full() ? 0 : 1;
+    return ended ? 0 : 1;
+}
+
+void player_stop(Player* player)
+{
+    if (!player->playing) return;
+    player->playing = 0;
+    if (player->has_device) SDL_PauseAudio(1);
+}

@@ -1,0 +1,87 @@
+// The player: drives a Song through the sequencer, the voices and the effect
+// chain on the main thread, one 2,048-frame block per pump, and hands the
+// blocks to the sound device through the process-wide audio queue.
+//
+// Calling order: song_create -> player_create -> player_set_row_callback ->
+// player_start -> player_pump after every video frame until it reports a full
+// queue -> player_stop -> player_destroy -> song_destroy.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "synth/song.h"
+#include "synth/voice.h"
+
+struct EffectChain;
+
+// Row callback: the instrument byte of each cell, every tick (result ignored).
+typedef uint8_t (*PlayerRowCallback)(uint8_t instrument);
+// Effect callback: the effect code and parameter of each cell, every tick.
+typedef void (*PlayerEffectCallback)(uint8_t effect, uint8_t param);
+
+struct Player {
+    uint8_t playing;         // 1 between player_start and player_stop
+    uint8_t loop;            // 1: after the last row the song restarts at row 0
+    uint32_t pending_floats; // rendered into the voice rings, not yet taken by the chain
+    int32_t row;             // current row, from 0 (row_count once a non-looping song ended)
+    float master_gain;       // gain of the chain's master mix; 1.0 at creation
+    Song* song;              // not owned; effect 7 writes its speed and tempo
+    Voice** voices;          // song->channel_count voices, owned; voice i plays channel i
+    EffectChain* chain;      // owned
+    uint8_t tick;            // tick within the row, 0..speed-1
+    double tick_ms;          // tick length in milliseconds (20.0 at tempo 125)
+    uint32_t tick_frames;    // frames per tick, low 16 bits (882 at tempo 125)
+    PlayerRowCallback row_callback;       // or null
+    PlayerEffectCallback effect_callback; // or null
+    uint8_t has_device;      // 1: holds a share of the sound device; 0: offline
+};
+
+// Stereo frames the chain turns into one queued block, and its floats.
+const uint32_t PLAYER_BLOCK_FRAMES = 2048;
+const uint32_t PLAYER_BLOCK_FLOATS = 4096;
+const uint32_t PLAYER_OUTPUT_RATE = 44100;  // Hz, 16-bit stereo
+
+// Creation and release
+// Opens the sound device if no player holds it yet (44,100 Hz, signed 16-bit,
+// stereo, 2,048 frames per request), creates one voice per song channel in
+// channel order, builds the effect chain from `chain_config` (chain_length
+// values) with rows of 1000 / (tempo / 2.5) x speed ms, and seeds rand() with
+// the time. Returns null, with nothing allocated, when the device cannot be
+// opened or the chain configuration is rejected. The player is not playing.
+Player* player_create(Song* song, const double* chain_config, size_t chain_length);
+// The same without the sound device, for rendering offline: the blocks go to
+// the audio queue and the caller drains them with audio_callback. Returns
+// null only when the chain configuration is rejected.
+Player* player_create_offline(Song* song, const double* chain_config, size_t chain_length);
+// Frees the voices and the chain; the last player holding the device closes it.
+void player_destroy(Player* player); // null is ignored
+
+// Row length the chain's echoes are timed by: 1000 / (tempo / 2.5) x speed
+// ms from the song's current tempo and speed (120.0 at 125 and 6).
+double player_row_ms(const Song* song);
+
+// Callbacks
+void player_set_row_callback(Player* player, PlayerRowCallback callback);
+void player_set_effect_callback(Player* player, PlayerEffectCallback callback);
+
+// Playback
+// Starts playing with the master gain (1.4 in the presentation) and loop flag,
+// then queues the first block. Does nothing when already playing.
+void player_start(Player* player, float gain, uint8_t loop);
+// Called by player_start: tick 0, tick length from the song's tempo, device
+// unpaused. A tempo change takes effect only here.
+void player_begin(Player* player);
+// Renders one block into the queue if it has room. Writes 1 to *more while
+// the queue still has room afterwards, else 0. Returns 0 when the song ended
+// (only without looping), else 1. Allocates nothing.
+int player_pump(Player* player, int* more);
+// Pauses the device; does nothing when not playing.
+void player_stop(Player* player);
+
+// Device
+// Opens the sound device with audio_callback; false when it cannot be opened.
+bool audio_open();
+void audio_close();
+// True while a player holds the sound device open.
+bool audio_device_is_open();

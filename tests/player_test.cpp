@@ -1,0 +1,360 @@
+// The player: tick and row figures, the pump's block accounting, the audio
+// queue and its callback, the sound device's lifetime, and the end of a song
+// that does not loop.
+#include "runtime/demo_audio.h"
+#include "runtime/sync.h"
+#include "synth/audio_queue.h"
+#include "synth/effect_chain.h"
+#include "synth/player.h"
+#include "synth/sequencer.h"
+
+#include <SDL/SDL.h>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const uint16_t CHANNELS = 14;
+
+// A hand-made song of `rows` rows: one constant square tone on channel 1 from
+// row 0, every other cell empty.
+struct TestSong {
+    Song song = {};
+    std::vector<Cell> cells;
+    Instrument instrument = {};
+    Instrument* list[1] = {&instrument};
+
+    explicit TestSong(uint16_t rows, uint8_t speed = 6) : cells(rows * CHANNELS)
+    {
+        instrument.osc[0] = {1, 0, 1.0f, 0, 0.0f, 1.0f, 0, 0.0f, 0.0f, 3, 0.0f, 0};
+        instrument.envelope_off = 1;
+        instrument.sustain_level = 1.0f;
+        instrument.volume = 1.0f;
+        song.tempo = 125;
+        song.speed = speed;
+        song.row_count = rows;
+        song.channel_count = CHANNELS;
+        song.cells = cells.data();
+        song.instrument_count = 1;
+        song.instruments = list;
+        cells[0] = {1, 57, 0, 0, 0};
+    }
+};
+
+Player* offline_player(TestSong* t)
+{
+    audio_queue_reset();
+    return player_create_offline(&t->song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
+}
+
+// Fills the queue with blocks whose 16-bit samples count up from `first`.
+void push_counting_blocks(int blocks, uint16_t first)
+{
+    std::vector<uint16_t> block(AUDIO_BLOCK_BYTES / 2);
+    for (int b = 0; b < blocks; b++) {
+        for (size_t i = 0; i < block.size(); i++) block[i] = (uint16_t)(first + b * block.size() + i);
+        ASSERT_TRUE(audio_queue_push(block.data(), AUDIO_BLOCK_BYTES));
+    }
+}
+
+TEST(Player, TickAndRowFigures)
+{
+    TestSong t(8);
+    Player* player = offline_player(&t);
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player_row_ms(&t.song), 120.0);
+    player_begin(player);
+    EXPECT_EQ(player->tick_ms, 20.0);
+    EXPECT_EQ(player->tick_frames, 882u);
+    // A tempo change counts from the next start; speed 5 rows last 100 ms.
+    t.song.tempo = 250;
+    t.song.speed = 5;
+    EXPECT_EQ(player->tick_frames, 882u);
+    player_begin(player);
+    EXPECT_EQ(player->tick_ms, 10.0);
+    EXPECT_EQ(player->tick_frames, 441u);
+    EXPECT_EQ(player_row_ms(&t.song), 50.0);
+    player_destroy(player);
+}
+
+TEST(Player, FirstPumpRunsThreeTicksAndLeaves1196Floats)
+{
+    TestSong t(8);
+    Player* player = offline_player(&t);
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player->master_gain, 1.0f);
+    player_start(player, 1.4f, 1);
+    EXPECT_EQ(player->tick, 3);
+    EXPECT_EQ(player->pending_floats, 1196u);
+    EXPECT_EQ(g_audio_queue.filled.load(), 1);
+    EXPECT_EQ(player->master_gain, 1.4f);
+    // The tone on channel 1 reaches the queued block.
+    const int16_t* samples = (const int16_t*)g_audio_queue.blocks[0];
+    int peak = 0;
+    for (uint32_t i = 0; i < AUDIO_BLOCK_BYTES / 2; i++) peak = std::max(peak, std::abs((int)samples[i]));
+    EXPECT_GT(peak, 100);
+    player_destroy(player);
+}
+
+TEST(Player, PumpFillsTheQueueThenRendersNothing)
+{
+    TestSong t(8);
+    Player* player = offline_player(&t);
+    ASSERT_NE(player, nullptr);
+    player_start(player, 1.4f, 1);
+    int more = 1, pumps = 0;
+    while (more) {
+        EXPECT_EQ(player_pump(player, &more), 1);
+        pumps++;
+    }
+    EXPECT_EQ(pumps, 3);
+    EXPECT_TRUE(audio_queue_full());
+    const uint32_t pending = player->pending_floats;
+    const int32_t row = player->row;
+    const uint8_t tick = player->tick;
+    more = 1;
+    EXPECT_EQ(player_pump(player, &more), 1);
+    EXPECT_EQ(more, 0);
+    EXPECT_EQ(player->pending_floats, pending);
+    EXPECT_EQ(player->row, row);
+    EXPECT_EQ(player->tick, tick);
+    EXPECT_EQ(g_audio_queue.filled.load(), 4);
+    // Draining one block makes room for exactly one more.
+    std::vector<uint8_t> out(AUDIO_BLOCK_BYTES);
+    audio_callback(nullptr, out.data(), (int)out.size());
+    EXPECT_EQ(player_pump(player, &more), 1);
+    EXPECT_EQ(more, 0);
+    EXPECT_GT(player->row * 6 + player->tick, row * 6 + tick);
+    player_destroy(player);
+}
+
+TEST(Player, StartOnAPlayingPlayerChangesNothing)
+{
+    TestSong t(8);
+    Player* player = offline_player(&t);
+    ASSERT_NE(player, nullptr);
+    player_start(player, 1.4f, 1);
+    player_start(player, 0.5f, 0);
+    EXPECT_EQ(player->master_gain, 1.4f);
+    EXPECT_EQ(player->loop, 1);
+    EXPECT_EQ(g_audio_queue.filled.load(), 1) << "no second block queued";
+    player_stop(player);
+    EXPECT_EQ(player->playing, 0);
+    player_destroy(player);
+}
+
+TEST(Player, ANonLoopingSongEndsAndKeepsQueueingItsTail)
+{
+    // Two rows of one tick: the first pump plays both and runs into the end.
+    TestSong t(2, 1);
+    Player* player = offline_player(&t);
+    ASSERT_NE(player, nullptr);
+    player_begin(player);
+    player->loop = 0;
+    player->playing = 1;
+    int more = 0;
+    EXPECT_EQ(player_pump(player, &more), 0);
+    EXPECT_EQ(player->row, 2);
+    EXPECT_EQ(player->pending_floats, 1196u) << "whole silent ticks after the end";
+    EXPECT_EQ(player_pump(player, &more), 0);
+    EXPECT_EQ(player->row, 2);
+    EXPECT_EQ(g_audio_queue.filled.load(), 2);
+    player_destroy(player);
+}
+
+TEST(AudioQueue, CallbackOnAnEmptyQueueGivesSilenceAndChangesNothing)
+{
+    audio_queue_reset();
+    push_counting_blocks(1, 0);
+    std::vector<uint8_t> out(AUDIO_BLOCK_BYTES);
+    audio_callback(nullptr, out.data(), (int)out.size());
+    const uint8_t write = g_audio_queue.write_index, read = g_audio_queue.read_index;
+    std::fill(out.begin(), out.end(), 0xAB);
+    audio_callback(nullptr, out.data(), (int)out.size());
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_EQ(g_audio_queue.write_index.load(), write);
+    EXPECT_EQ(g_audio_queue.read_index.load(), read);
+    EXPECT_EQ(g_audio_queue.filled.load(), 0);
+    EXPECT_EQ(g_audio_queue.read_offset.load(), 0u);
+}
+
+TEST(AudioQueue, AnyRequestLengthDeliversTheQueuedBytesInOrder)
+{
+    struct Case {
+        std::vector<int> lengths; // bytes per callback
+    };
+    const Case cases[] = {
+        {{1, 4096, 12288, 16383}},       // odd offsets, spanning blocks, the rest
+        {{8192, 8192, 8192, 8192}},     // the requested size, block by block
+        {{12288, 12288, 8192}},          // larger than a block
+        {{3000, 3000, 3000, 3000, 20768}},
+    };
+    for (const Case& c : cases) {
+        audio_queue_reset();
+        push_counting_blocks(4, 1000);
+        std::vector<uint8_t> played;
+        for (int len : c.lengths) {
+            std::vector<uint8_t> out(len, 0xAB);
+            audio_callback(nullptr, out.data(), len);
+            played.insert(played.end(), out.begin(), out.end());
+        }
+        ASSERT_EQ(played.size(), 4 * AUDIO_BLOCK_BYTES);
+        const uint16_t* samples = (const uint16_t*)played.data();
+        for (uint32_t i = 0; i < played.size() / 2; i++) ASSERT_EQ(samples[i], (uint16_t)(1000 + i)) << i;
+        EXPECT_EQ(g_audio_queue.filled.load(), 0);
+    }
+    // A request larger than what is queued pads with silence after the sound.
+    audio_queue_reset();
+    push_counting_blocks(1, 1);
+    std::vector<uint16_t> out(AUDIO_BLOCK_BYTES, 0xABAB);
+    audio_callback(nullptr, (uint8_t*)out.data(), 2 * AUDIO_BLOCK_BYTES - 2);
+    EXPECT_EQ(out[AUDIO_BLOCK_BYTES / 2 - 1], AUDIO_BLOCK_BYTES / 2);
+    EXPECT_EQ(out[AUDIO_BLOCK_BYTES / 2], 0);
+    EXPECT_EQ(out[AUDIO_BLOCK_BYTES - 2], 0);
+    EXPECT_EQ(out[AUDIO_BLOCK_BYTES - 1], 0xABAB) << "nothing beyond the request";
+}
+
+TEST(AudioQueue, PushRefusesWhenFullAndPadsShortBlocks)
+{
+    audio_queue_reset();
+    push_counting_blocks(4, 0);
+    const uint8_t block[4] = {1, 2, 3, 4};
+    EXPECT_FALSE(audio_queue_push(block, 4));
+    EXPECT_EQ(g_audio_queue.filled.load(), 4);
+    std::vector<uint8_t> out(AUDIO_BLOCK_BYTES);
+    audio_callback(nullptr, out.data(), (int)out.size());
+    EXPECT_FALSE(audio_queue_push(block, 0));
+    EXPECT_FALSE(audio_queue_push(block, AUDIO_BLOCK_BYTES + 1));
+    EXPECT_TRUE(audio_queue_push(block, 4));
+    for (int i = 0; i < 4; i++) audio_callback(nullptr, out.data(), (int)out.size());
+    EXPECT_EQ(out[3], 4);
+    EXPECT_TRUE(std::all_of(out.begin() + 4, out.end(), [](uint8_t b) { return b == 0; }));
+}
+
+// The sound device, through SDL's dummy driver (no sound card needed).
+class PlayerDevice : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("SDL_AUDIODRIVER", "dummy", 1); }
+    void TearDown() override { unsetenv("SDL_AUDIODRIVER"); }
+};
+
+TEST_F(PlayerDevice, LastPlayerClosesTheDeviceAndANewOneReopensIt)
+{
+    TestSong t(8);
+    Player* a = player_create(&t.song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
+    ASSERT_NE(a, nullptr);
+    EXPECT_TRUE(audio_device_is_open());
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PAUSED) << "opened, not yet playing";
+    Player* b = player_create(&t.song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
+    ASSERT_NE(b, nullptr);
+    player_destroy(a);
+    EXPECT_TRUE(audio_device_is_open()) << "b still holds it";
+    EXPECT_NE(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
+    player_destroy(b);
+    EXPECT_FALSE(audio_device_is_open());
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
+    Player* c = player_create(&t.song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
+    ASSERT_NE(c, nullptr);
+    EXPECT_TRUE(audio_device_is_open());
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PAUSED);
+    player_destroy(c);
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
+}
+
+TEST_F(PlayerDevice, StartUnpausesStopPausesAndAnIdleStopLeavesTheDeviceAlone)
+{
+    TestSong t(8);
+    Player* player = player_create(&t.song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
+    ASSERT_NE(player, nullptr);
+    SDL_PauseAudio(0);
+    player_stop(player);
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PLAYING) << "not playing: device untouched";
+    SDL_PauseAudio(1);
+    player_start(player, 1.4f, 1);
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PLAYING);
+    player_stop(player);
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PAUSED);
+    player_destroy(player);
+}
+
+TEST_F(PlayerDevice, NoDeviceNoPlayer)
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    TestSong t(8);
+    EXPECT_EQ(player_create(&t.song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH), nullptr);
+    EXPECT_FALSE(audio_device_is_open());
+    // An offline player needs no device.
+    Player* offline = player_create_offline(&t.song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
+    EXPECT_NE(offline, nullptr);
+    player_destroy(offline);
+}
+
+TEST_F(PlayerDevice, ARejectedChainGivesNoPlayerAndReleasesTheDevice)
+{
+    TestSong t(8);
+    const double bad[] = {1, 9, 0.5, 1, 0}; // input id 0 names nothing
+    EXPECT_EQ(player_create(&t.song, bad, 5), nullptr);
+    EXPECT_FALSE(audio_device_is_open());
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
+}
+
+// The built-in song through the presentation's own start-up, offline.
+Player* g_song_player = nullptr;
+int32_t g_first_beat_row = -1;
+bool g_beat_voice_was_idle = false;
+uint8_t watch_beat(uint8_t instrument)
+{
+    if (instrument == SYNC_BEAT_INSTRUMENT && g_first_beat_row < 0) {
+        g_first_beat_row = g_song_player->row;
+        g_beat_voice_was_idle = g_song_player->voices[9]->instrument == nullptr;
+    }
+    return sync_callback(instrument);
+}
+
+TEST(BuiltInSong, IsAudibleHardlyClipsAndBeatsFromRow449)
+{
+    audio_queue_reset();
+    sync_reset();
+    DemoAudio audio;
+    ASSERT_TRUE(demo_audio_start(&audio, false));
+    g_song_player = audio.player;
+    player_set_row_callback(audio.player, watch_beat);
+    const Song* song = audio.song;
+    const uint64_t song_frames = (uint64_t)song->row_count * 5 * 882; // 236.8 s at speed 5
+
+    std::vector<int16_t> block(AUDIO_BLOCK_BYTES / 2);
+    uint64_t frames = 0, clipped = 0;
+    double energy = 0.0;
+    int peak = 0;
+    bool beat_seen_early = false;
+    while (frames < song_frames) {
+        audio_callback(nullptr, (uint8_t*)block.data(), AUDIO_BLOCK_BYTES);
+        frames += PLAYER_BLOCK_FRAMES;
+        for (int16_t v : block) {
+            if (v == 32767 || v == -32768) clipped++;
+            peak = std::max(peak, std::abs((int)v));
+            energy += (double)v * v;
+        }
+        // The scenes see the first beat through the sync state, not before 44.8 s.
+        if (frames < 1975680 - 3 * PLAYER_BLOCK_FRAMES && beat_flag) beat_seen_early = true;
+        int more = 0;
+        player_pump(audio.player, &more);
+    }
+    const double samples = 2.0 * frames;
+    EXPECT_GT(peak, 8000);
+    EXPECT_GT(std::sqrt(energy / samples), 500.0) << "RMS level";
+    EXPECT_LT(clipped / samples, 0.0025) << clipped << " clipped samples";
+    EXPECT_EQ(g_first_beat_row, 448) << "row 449 counted from 1";
+    EXPECT_TRUE(g_beat_voice_was_idle) << "the beat voice never sounded before";
+    EXPECT_EQ(song->speed, 5);
+    EXPECT_FLOAT_EQ(g_first_beat_row * 5 * 882 / 44100.0f, 44.8f);
+    EXPECT_FALSE(beat_seen_early);
+    EXPECT_EQ(beat_flag, 1);
+    demo_audio_stop(&audio);
+}
+
+} // namespace
