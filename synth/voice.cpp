@@ -94,6 +94,90 @@ static float envelope_level(const Voice* voice, bool* ended)
     return 0.0f;
 }
 
+// fmodf(x, 2pi) bit for bit for any x (see voice_wrap_phase).
+static inline float wrap_phase_exact(float x)
+{
+    const double period = (double)TWO_PI_F;
+    const double inverse = 1.0 / period;
+    const float exact_limit = 67108864.0f; // 2^26
+    if (!(x < exact_limit && x > -exact_limit)) {
+        return fmodf(x, TWO_PI_F);
+    }
+    double q = trunc((double)x * inverse);
+    double r = (double)x - q * period;
+    if (x >= 0.0f) {
+        r = r < 0.0 ? r + period : (r >= period ? r - period : r);
+    } else {
+        r = r > 0.0 ? r - period : (r <= -period ? r + period : r);
+    }
+    return (float)r;
+}
+
+// Waveform value; with a constant shape the switch folds away.
+static inline float wave_at(uint8_t shape, float theta)
+{
+    switch (shape) {
+    case WAVE_SINE:
+        if (theta < PI_F) {
+            return -theta * sine_poly(theta * theta);
+        } else {
+            float d = theta - PI_F;
+            return d * sine_poly(d * d);
+        }
+    case WAVE_RAMP2:
+        if (theta < HALF_PI_F) {
+            return theta * TWO_OVER_PI_F;
+        }
+        if (theta < THREE_HALF_PI_F) {
+            return (theta - HALF_PI_F) * TWO_OVER_PI_F - 1.0f;
+        }
+        return (theta - THREE_HALF_PI_F) * TWO_OVER_PI_F - 1.0f;
+    case WAVE_SQUARE:
+        return theta < PI_F ? 1.0f : -1.0f;
+    case WAVE_TRIANGLE:
+        if (theta < HALF_PI_F) {
+            return theta * TWO_OVER_PI_F;
+        }
+        if (theta < THREE_HALF_PI_F) {
+            return 1.0f - (theta - HALF_PI_F) * TWO_OVER_PI_F;
+        }
+        return (theta - THREE_HALF_PI_F) * TWO_OVER_PI_F - 1.0f;
+    case WAVE_RISE:
+        return theta * theta / TWO_PI_SQUARED_F - 1.0f;
+    case WAVE_FALL:
+        return 1.0f - theta * theta / TWO_PI_SQUARED_F;
+    case WAVE_NOISE:
+        return noise_next();
+    default:
+        return 0.0f;
+    }
+}
+
+// Incremental form of wrap_phase_exact for a phase that moves in small
+// steps. base is k * 2pi in double, exact for k < 2^29, and never negative.
+// For a float x >= 2pi both x and base are multiples of 2^-21 (the spacing
+// of 2pi's float), so r = x - base is exact; when 0 <= r < 2pi, k is
+// floor(x / 2pi), r is fmod's exact result and (float)r loses nothing. A
+// phase that is negative, too large, not a number or more than one period
+// past base takes the general path, which also sets base again.
+static inline float wrap_phase_step(float x, double* base)
+{
+    const double period = (double)TWO_PI_F;
+    const float base_limit = 67108864.0f; // 2^26
+    double r = (double)x - *base;
+    if (r >= period) {
+        r -= period;
+        *base += period;
+    }
+    if (r >= 0.0 && r < period) {
+        return (float)r;
+    }
+    float theta = wrap_phase_exact(x);
+    // x - theta is k * 2pi exactly (both are multiples of x's spacing).
+    *base = x >= 0.0f && x < base_limit ? (double)x - (double)theta : 0.0;
+    return theta;
+}
+
 // Step 7 for one oscillator over `frames` frames of a contiguous region.
 // The shape is a template argument so the switch leaves the frame loop.
 template <uint8_t SHAPE>
@@ -101,13 +185,14 @@ static void oscillator_run(float* region, uint32_t frames, float* phase, float i
                            float weight_a, float weight_b)
 {
     float ph = *phase;
+    double base = 0.0;
     for (uint32_t f = 0; f < frames; f++) {
         float theta = 0.0f;
         if (SHAPE != WAVE_NOISE) {
             ph += increment;
-            theta = voice_wrap_phase(ph);
+            theta = wrap_phase_step(ph, &base);
         }
-        float s = waveform_value(SHAPE, theta);
+        float s = wave_at(SHAPE, theta);
         region[2 * f] += s * weight_a / 3.0f;
         region[2 * f + 1] += s * weight_b / 3.0f;
     }
@@ -346,59 +431,12 @@ bool voice_render(Voice* voice, uint32_t frames)
 // reached: a phase stops growing long before) take the library path.
 float voice_wrap_phase(float x)
 {
-    const double period = (double)TWO_PI_F;
-    const double inverse = 1.0 / period;
-    const float exact_limit = 67108864.0f; // 2^26
-    if (!(x < exact_limit && x > -exact_limit)) {
-        return fmodf(x, TWO_PI_F);
-    }
-    double q = trunc((double)x * inverse);
-    double r = (double)x - q * period;
-    if (x >= 0.0f) {
-        r = r < 0.0 ? r + period : (r >= period ? r - period : r);
-    } else {
-        r = r > 0.0 ? r - period : (r <= -period ? r + period : r);
-    }
-    return (float)r;
+    return wrap_phase_exact(x);
 }
 
 float waveform_value(uint8_t shape, float theta)
 {
-    switch (shape) {
-    case WAVE_SINE:
-        if (theta < PI_F) {
-            return -theta * sine_poly(theta * theta);
-        } else {
-            float d = theta - PI_F;
-            return d * sine_poly(d * d);
-        }
-    case WAVE_RAMP2:
-        if (theta < HALF_PI_F) {
-            return theta * TWO_OVER_PI_F;
-        }
-        if (theta < THREE_HALF_PI_F) {
-            return (theta - HALF_PI_F) * TWO_OVER_PI_F - 1.0f;
-        }
-        return (theta - THREE_HALF_PI_F) * TWO_OVER_PI_F - 1.0f;
-    case WAVE_SQUARE:
-        return theta < PI_F ? 1.0f : -1.0f;
-    case WAVE_TRIANGLE:
-        if (theta < HALF_PI_F) {
-            return theta * TWO_OVER_PI_F;
-        }
-        if (theta < THREE_HALF_PI_F) {
-            return 1.0f - (theta - HALF_PI_F) * TWO_OVER_PI_F;
-        }
-        return (theta - THREE_HALF_PI_F) * TWO_OVER_PI_F - 1.0f;
-    case WAVE_RISE:
-        return theta * theta / TWO_PI_SQUARED_F - 1.0f;
-    case WAVE_FALL:
-        return 1.0f - theta * theta / TWO_PI_SQUARED_F;
-    case WAVE_NOISE:
-        return noise_next();
-    default:
-        return 0.0f;
-    }
+    return wave_at(shape, theta);
 }
 
 float noise_next()
