@@ -282,22 +282,33 @@ struct TickMix {
 };
 
 // Step 8 over one contiguous region: level, filter, clamp, swap and pan.
+// The filter state and the clock live in locals during the loop (the region
+// could alias them as far as the compiler knows) and are stored back after.
 static void output_pass(Voice* voice, float* region, uint32_t frames, const TickMix* mix)
 {
     VoiceState* st = voice->state;
+    float high_a = st->high_a, low_a = st->low_a, band_a = st->band_a, coef_a = st->coef_a;
+    float high_b = st->high_b, low_b = st->low_b, band_b = st->band_b, coef_b = st->coef_b;
+    const float level = mix->level, damping = mix->damping;
+    const float gain_first = mix->gain_first, gain_second = mix->gain_second;
+    const bool filter = mix->filter;
+    float time = voice->time;
     for (uint32_t f = 0; f < frames; f++) {
-        float a = region[2 * f] * mix->level;
-        float b = region[2 * f + 1] * mix->level;
-        if (mix->filter) {
-            a = filter_side(a, mix->damping, &st->high_a, &st->low_a, &st->band_a, &st->coef_a);
-            b = filter_side(b, mix->damping, &st->high_b, &st->low_b, &st->band_b, &st->coef_b);
+        float a = region[2 * f] * level;
+        float b = region[2 * f + 1] * level;
+        if (filter) {
+            a = filter_side(a, damping, &high_a, &low_a, &band_a, &coef_a);
+            b = filter_side(b, damping, &high_b, &low_b, &band_b, &coef_b);
         }
         a = clampf(a, SAMPLE_MIN, SAMPLE_MAX);
         b = clampf(b, SAMPLE_MIN, SAMPLE_MAX);
-        region[2 * f] = b * mix->gain_first / VOICE_FULL_VOLUME;
-        region[2 * f + 1] = a * mix->gain_second / VOICE_FULL_VOLUME;
-        voice->time += 1.0f;
+        region[2 * f] = b * gain_first / VOICE_FULL_VOLUME;
+        region[2 * f + 1] = a * gain_second / VOICE_FULL_VOLUME;
+        time += 1.0f;
     }
+    voice->time = time;
+    st->high_a = high_a, st->low_a = low_a, st->band_a = band_a, st->coef_a = coef_a;
+    st->high_b = high_b, st->low_b = low_b, st->band_b = band_b, st->coef_b = coef_b;
 }
 
 // Step 3: filter coefficients and damping for this tick (modulated copies only).
