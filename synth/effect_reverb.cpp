@@ -23,6 +23,9 @@ static const float REVERB_FREEZE_MODE = 0.5f;        // mode at or above: freeze
 // Frames handled per pass over the lines; bounds the stack scratch.
 static const uint32_t REVERB_CHUNK = 256;
 static const uint32_t FLOAT_EXPONENT_BITS = 0x7F800000;
+// Combs run side by side in groups of this many.
+static const int COMB_GROUP = 4;
+static_assert(REVERB_COMBS % COMB_GROUP == 0, "combs form whole groups");
 
 // Zero and denormals (all exponent bits clear) become 0, keeping the
 // decaying feedback loops out of slow denormal arithmetic.
@@ -33,27 +36,84 @@ static inline float flush(float x)
     return (bits & FLOAT_EXPONENT_BITS) ? x : 0.0f;
 }
 
-// Adds the comb's output for each of n inputs to acc.
-static void comb_run(ReverbComb* comb, const float* in, float* acc, uint32_t n)
+// A comb's state held in locals while a group of combs runs.
+struct CombLive {
+    float* line;
+    uint32_t position;
+    uint32_t length;
+    float store;
+    float feedback;
+    float damp1;
+    float damp2;
+};
+
+static inline CombLive comb_live(const ReverbComb* comb)
 {
-    const float feedback = comb->feedback;
-    const float damp1 = comb->damp1;
-    const float damp2 = comb->damp2;
-    const uint32_t length = comb->length;
-    float* line = comb->line;
-    float store = comb->store;
-    uint32_t pos = comb->position;
-    for (uint32_t i = 0; i < n; i++) {
-        float out = flush(line[pos]);
-        store = flush(out * damp2 + store * damp1);
-        line[pos] = in[i] + store * feedback;
-        if (++pos == length) {
-            pos = 0;
-        }
-        acc[i] += out;
+    CombLive c = {comb->line, comb->position, comb->length, comb->store,
+                  comb->feedback, comb->damp1, comb->damp2};
+    return c;
+}
+
+static inline void comb_keep(const CombLive* c, ReverbComb* comb)
+{
+    comb->store = c->store;
+    comb->position = c->position;
+}
+
+// One frame of one comb at `offset` frames past its position; returns its output.
+static inline float comb_step(CombLive* c, uint32_t offset, float x)
+{
+    float* cell = c->line + c->position + offset;
+    float out = flush(*cell);
+    c->store = flush(out * c->damp2 + c->store * c->damp1);
+    *cell = x + c->store * c->feedback;
+    return out;
+}
+
+// Frames the comb can run before its position wraps.
+static inline uint32_t comb_room(const CombLive* c)
+{
+    return c->length - c->position;
+}
+
+static inline void comb_advance(CombLive* c, uint32_t frames)
+{
+    c->position += frames;
+    if (c->position == c->length) {
+        c->position = 0;
     }
-    comb->store = store;
-    comb->position = pos;
+}
+
+// Adds the outputs of COMB_GROUP consecutive combs for each of n inputs to
+// acc, in comb order per frame (as running them one after the other would).
+// The combs' feedback loops are independent, so running them side by side
+// overlaps their latencies; runs stop where any line wraps.
+static void comb_group_run(ReverbComb* combs, const float* in, float* acc, uint32_t n)
+{
+    CombLive c0 = comb_live(&combs[0]), c1 = comb_live(&combs[1]);
+    CombLive c2 = comb_live(&combs[2]), c3 = comb_live(&combs[3]);
+    uint32_t i = 0;
+    while (i < n) {
+        uint32_t run = n - i;
+        run = comb_room(&c0) < run ? comb_room(&c0) : run;
+        run = comb_room(&c1) < run ? comb_room(&c1) : run;
+        run = comb_room(&c2) < run ? comb_room(&c2) : run;
+        run = comb_room(&c3) < run ? comb_room(&c3) : run;
+        for (uint32_t f = 0; f < run; f++) {
+            float x = in[i + f];
+            float sum = acc[i + f];
+            sum += comb_step(&c0, f, x);
+            sum += comb_step(&c1, f, x);
+            sum += comb_step(&c2, f, x);
+            sum += comb_step(&c3, f, x);
+            acc[i + f] = sum;
+        }
+        comb_advance(&c0, run), comb_advance(&c1, run);
+        comb_advance(&c2, run), comb_advance(&c3, run);
+        i += run;
+    }
+    comb_keep(&c0, &combs[0]), comb_keep(&c1, &combs[1]);
+    comb_keep(&c2, &combs[2]), comb_keep(&c3, &combs[3]);
 }
 
 // Replaces each of n samples by the stage's output (line value minus input).
@@ -136,9 +196,9 @@ void reverb_unit_process(ReverbUnit* unit, const float* mix, float* output, uint
         }
         // Each comb depends only on its own line, so running them one after
         // the other over the chunk sums in the same order as frame by frame.
-        for (int c = 0; c < REVERB_COMBS; c++) {
-            comb_run(&unit->combs_a[c], v, a, n);
-            comb_run(&unit->combs_b[c], v, b, n);
+        for (int c = 0; c < REVERB_COMBS; c += COMB_GROUP) {
+            comb_group_run(&unit->combs_a[c], v, a, n);
+            comb_group_run(&unit->combs_b[c], v, b, n);
         }
         for (int s = 0; s < REVERB_STAGES; s++) {
             stage_run(&unit->stages_a[s], a, n);
