@@ -1,5 +1,6 @@
 // Delay-line effect units: two-tap row echo, sine-swept flanger, difference comb.
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,6 +28,10 @@ static const double ROUND_MAGIC = 6755399441055744.0; // 1.5 * 2^52
 // sine's error and the rounding of 44.1 against 44100 / 1000 as they reach
 // the delay, far below any real distance.
 static const double FLANGER_EXACT_SLACK = 1.0e-6;
+// Bound on the fast delay's distance from the exact formula, in frames: the
+// fast sine's 1e-15 times at most 1.5e6 frames per unit of sine, and the
+// double rounding of results below 3e6 frames, stay far under it.
+static const double FLANGER_STEADY_ERROR = 1.0e-7;
 
 // ---- Helpers --------------------------------------------------------------
 
@@ -97,14 +102,20 @@ static double fast_sin(double x)
 // double precision. The fast sine decides it unless the result lies within
 // a hair of a whole frame; there the library sine and the exact formula
 // settle it, so the delay is exactly the one the library would give.
-static int32_t flanger_delay(float phase, float span, float min_ms)
+// *margin: how far the fast result lies inside the band (whole + slack,
+// whole + 1 - slack) that let it decide; 0 when the exact path decided.
+static int32_t flanger_delay(float phase, float span, float min_ms, double* margin)
 {
+    *margin = 0.0;
     double ms = ((fast_sin(phase) + 1.0) / 2.0) * span + min_ms;
     double frames = ms * FRAMES_PER_MS;
     if (frames >= 0.0 && frames < FLANGER_MAX_FRAMES) {
         int32_t whole = (int32_t)frames;
         double fraction = frames - whole;
         if (fraction > FLANGER_EXACT_SLACK && fraction < 1.0 - FLANGER_EXACT_SLACK) {
+            double below = fraction - FLANGER_EXACT_SLACK;
+            double above = 1.0 - FLANGER_EXACT_SLACK - fraction;
+            *margin = below < above ? below : above;
             return whole;
         }
     }
@@ -112,6 +123,36 @@ static int32_t flanger_delay(float phase, float span, float min_ms)
     frames = ms * EFFECT_SAMPLE_RATE / MS_PER_SECOND;
     // A phase beyond float range has no sine: no delay then.
     return frames >= 0.0 && frames < FLANGER_MAX_FRAMES ? (int32_t)frames : 0;
+}
+
+// Frames after `clock` (at most `limit`) that are sure to get the same delay
+// as clock, whose phase and margin are given; slope: delay frames per radian
+// at most, 44.1 * |span| / 2. The phases of the frames up to clock + j lie
+// between those of clock and clock + j ((float)clock * k is monotonic while
+// the clock does not wrap), the sine moves no faster than its argument, and
+// the fast result is within FLANGER_STEADY_ERROR of the exact formula: so a
+// move smaller than margin - FLANGER_STEADY_ERROR keeps every one of those
+// frames on the fast path with the same whole delay.
+static uint32_t flanger_steady_frames(uint32_t clock, float k, float phase, double slope,
+                                      double margin, uint32_t limit)
+{
+    double room = margin - FLANGER_STEADY_ERROR;
+    if (!(room > 0.0) || limit == 0 || clock > UINT32_MAX - limit) {
+        return 0;
+    }
+    uint32_t j = limit;
+    double per_frame = slope * std::fabs((double)k);
+    if (per_frame * limit > room) {
+        j = (uint32_t)(room / per_frame);
+    }
+    while (j > 0) {
+        float end = (float)(clock + j) * k;
+        if (slope * std::fabs((double)end - (double)phase) < room) {
+            return j;
+        }
+        j /= 2;
+    }
+    return 0;
 }
 
 // ---- Echo -----------------------------------------------------------------
@@ -188,32 +229,43 @@ void flanger_unit_process(FlangerUnit* unit, const float* mix, float* output, ui
     const float min_ms = unit->min_ms;
     const float gain = unit->gain;
     const int32_t length = (int32_t)unit->length;
+    const double slope = FRAMES_PER_MS * std::fabs((double)span) / 2.0;
     float* line = unit->line;
     int32_t w = (int32_t)unit->write_index;
     int32_t d = unit->current_delay;
-    for (uint32_t f = 0; f < frames; f++) {
-        float x1 = mix[2 * f];
-        float x2 = mix[2 * f + 1];
-        unit->clock++;
-        d = flanger_delay((float)unit->clock * k, span, min_ms);
+    uint32_t clock = unit->clock;
+    uint32_t f = 0;
+    while (f < frames) {
+        // The delay of this frame, and of the frames after it that surely share it.
+        clock++;
+        float phase = (float)clock * k;
+        double margin = 0.0;
+        d = flanger_delay(phase, span, min_ms, &margin);
         // A minimum above the maximum would reach behind the line's start.
         if (d > length) {
             d = length;
         }
-        int32_t j = w - d;
-        if (j < 0) {
-            j += length;
+        uint32_t run = 1 + flanger_steady_frames(clock, k, phase, slope, margin, frames - f - 1);
+        clock += run - 1;
+        for (uint32_t end = f + run; f < end; f++) {
+            float x1 = mix[2 * f];
+            float x2 = mix[2 * f + 1];
+            int32_t j = w - d;
+            if (j < 0) {
+                j += length;
+            }
+            float s1 = line[2 * j];
+            float s2 = line[2 * j + 1];
+            line[2 * w] = x2 * gain;
+            line[2 * w + 1] = -x1 * gain;
+            if (++w == length) {
+                w = 0;
+            }
+            output[2 * f] = x1 + s2;
+            output[2 * f + 1] = x2 + s1;
         }
-        float s1 = line[2 * j];
-        float s2 = line[2 * j + 1];
-        line[2 * w] = x2 * gain;
-        line[2 * w + 1] = -x1 * gain;
-        if (++w == length) {
-            w = 0;
-        }
-        output[2 * f] = x1 + s2;
-        output[2 * f + 1] = x2 + s1;
     }
+    unit->clock = clock;
     unit->write_index = (uint32_t)w;
     unit->current_delay = d;
 }

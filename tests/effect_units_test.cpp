@@ -160,16 +160,23 @@ TEST(FlangerUnit, FiveToSevenMsSweepsOverTheWholeLine)
 TEST(FlangerUnit, MatchesAStraightforwardModelExactly)
 {
     // The model keeps the whole input history and takes the library sine.
+    // Backward and still sweeps, a clock about to wrap and a slow sweep over
+    // a long line (where one delay holds for thousands of frames) too.
     struct Case {
         uint16_t min_ms, max_ms;
         float rate;
-    } cases[] = {{5, 7, 1.0f}, {10, 12, 2.0f}, {20, 23, 3.0f}, {1, 40, 37.0f}};
+        uint32_t clock;  // frames processed before the first call
+    } cases[] = {{5, 7, 1.0f, 0},       {10, 12, 2.0f, 0},     {20, 23, 3.0f, 0},
+                 {1, 40, 37.0f, 0},     {5, 7, -1.0f, 0},      {5, 7, 0.0f, 0},
+                 {5, 7, 1.0f, 4294900000u}, {0, 1000, 0.01f, 0}, {2, 9, 0.5f, 16777000u}};
     const float gain = 0.5f;
     const uint32_t frames = 441000;  // ten seconds
     std::vector<float> in = noise(frames, 20000.0f, 11);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.max_ms);
+        SCOPED_TRACE(testing::Message() << c.min_ms << ".." << c.max_ms << " ms, rate " << c.rate
+                                        << ", clock " << c.clock);
         FlangerUnit* u = flanger_unit_create(c.min_ms, c.max_ms, c.rate, gain);
+        u->clock = c.clock;
         std::vector<float> out = run([u](const float* i, float* o, uint32_t n) {
             flanger_unit_process(u, i, o, n);
         }, in);
@@ -178,7 +185,8 @@ TEST(FlangerUnit, MatchesAStraightforwardModelExactly)
         const float span = (float)c.max_ms - (float)c.min_ms;
         int mismatches = 0;
         for (uint32_t f = 0; f < frames; f++) {
-            double ms = ((std::sin((double)((float)(f + 1) * k)) + 1.0) / 2.0) * span + c.min_ms;
+            uint32_t clock = c.clock + f + 1;
+            double ms = ((std::sin((double)((float)clock * k)) + 1.0) / 2.0) * span + c.min_ms;
             int d = (int)(ms * 44100.0 / 1000.0);
             // d = 0 reads the frame written a whole line ago.
             int back = d == 0 ? length : d;
