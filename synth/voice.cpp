@@ -281,34 +281,83 @@ struct TickMix {
     float gain_second;  // channel gain of the second output sample
 };
 
-// Step 8 over one contiguous region: level, filter, clamp, swap and pan.
-// The filter state and the clock live in locals during the loop (the region
-// could alias them as far as the compiler knows) and are stored back after.
-static void output_pass(Voice* voice, float* region, uint32_t frames, const TickMix* mix)
+// The clock after `frames` more frames, as that many additions of 1 leave
+// it. A whole clock that stays within 2^24 moves exactly (each sum is a
+// float); any other takes the additions one by one.
+static float clock_advance(float time, uint32_t frames)
 {
-    VoiceState* st = voice->state;
+    const float exact_limit = 16777216.0f; // 2^24
+    if (time >= 0.0f && time <= exact_limit - (float)frames
+        && time == (float)(int32_t)time) {
+        return time + (float)frames;
+    }
+    for (uint32_t f = 0; f < frames; f++) {
+        time += 1.0f;
+    }
+    return time;
+}
+
+// Step 8 without the filter: level, clamp, swap and pan, two frames per
+// vector step (each lane rounds as the scalar code below does).
+static void output_plain(float* region, uint32_t frames, const TickMix* mix)
+{
+    const float level = mix->level;
+    const Float4 level4 = {level, level, level, level};
+    const Float4 lo = {SAMPLE_MIN, SAMPLE_MIN, SAMPLE_MIN, SAMPLE_MIN};
+    const Float4 hi = {SAMPLE_MAX, SAMPLE_MAX, SAMPLE_MAX, SAMPLE_MAX};
+    const Float4 gain = {mix->gain_first, mix->gain_second, mix->gain_first, mix->gain_second};
+    const Float4 full = {VOICE_FULL_VOLUME, VOICE_FULL_VOLUME, VOICE_FULL_VOLUME,
+                         VOICE_FULL_VOLUME};
+    uint32_t f = 0;
+    for (; f + 2 <= frames; f += 2) {
+        Float4 r;
+        memcpy(&r, region + 2 * f, sizeof r);
+        r = r * level4;
+        r = r < lo ? lo : (r > hi ? hi : r);
+        Float4 swapped = {r[1], r[0], r[3], r[2]};
+        r = swapped * gain / full;
+        memcpy(region + 2 * f, &r, sizeof r);
+    }
+    for (; f < frames; f++) {
+        float a = clampf(region[2 * f] * level, SAMPLE_MIN, SAMPLE_MAX);
+        float b = clampf(region[2 * f + 1] * level, SAMPLE_MIN, SAMPLE_MAX);
+        region[2 * f] = b * mix->gain_first / VOICE_FULL_VOLUME;
+        region[2 * f + 1] = a * mix->gain_second / VOICE_FULL_VOLUME;
+    }
+}
+
+// Step 8 with the filter: level, filter, clamp, swap and pan. The filter
+// state lives in locals during the loop (the region could alias it as far
+// as the compiler knows) and is stored back after.
+static void output_filtered(VoiceState* st, float* region, uint32_t frames, const TickMix* mix)
+{
     float high_a = st->high_a, low_a = st->low_a, band_a = st->band_a, coef_a = st->coef_a;
     float high_b = st->high_b, low_b = st->low_b, band_b = st->band_b, coef_b = st->coef_b;
     const float level = mix->level, damping = mix->damping;
     const float gain_first = mix->gain_first, gain_second = mix->gain_second;
-    const bool filter = mix->filter;
-    float time = voice->time;
     for (uint32_t f = 0; f < frames; f++) {
         float a = region[2 * f] * level;
         float b = region[2 * f + 1] * level;
-        if (filter) {
-            a = filter_side(a, damping, &high_a, &low_a, &band_a, &coef_a);
-            b = filter_side(b, damping, &high_b, &low_b, &band_b, &coef_b);
-        }
+        a = filter_side(a, damping, &high_a, &low_a, &band_a, &coef_a);
+        b = filter_side(b, damping, &high_b, &low_b, &band_b, &coef_b);
         a = clampf(a, SAMPLE_MIN, SAMPLE_MAX);
         b = clampf(b, SAMPLE_MIN, SAMPLE_MAX);
         region[2 * f] = b * gain_first / VOICE_FULL_VOLUME;
         region[2 * f + 1] = a * gain_second / VOICE_FULL_VOLUME;
-        time += 1.0f;
     }
-    voice->time = time;
     st->high_a = high_a, st->low_a = low_a, st->band_a = band_a, st->coef_a = coef_a;
     st->high_b = high_b, st->low_b = low_b, st->band_b = band_b, st->coef_b = coef_b;
+}
+
+// Step 8 over one contiguous region; the clock moves one per frame.
+static void output_pass(Voice* voice, float* region, uint32_t frames, const TickMix* mix)
+{
+    if (mix->filter) {
+        output_filtered(voice->state, region, frames, mix);
+    } else {
+        output_plain(region, frames, mix);
+    }
+    voice->time = clock_advance(voice->time, frames);
 }
 
 // Step 3: filter coefficients and damping for this tick (modulated copies only).
