@@ -13,6 +13,11 @@ static const float THREE_HALF_PI_F = 4.712389f;
 static const float TWO_PI_F = 6.2831855f;
 static const float TWO_OVER_PI_F = 0.63661975f;
 static const float TWO_PI_SQUARED_F = 19.73921f;
+// Taylor coefficients of the sine polynomial in theta^2: 1/9!, 1/7!, 1/5!, 1/3!.
+static const float SINE_C9 = 2.7557319e-6f;
+static const float SINE_C7 = 0.0001984127f;
+static const float SINE_C5 = 0.008333334f;
+static const float SINE_C3 = 0.16666667f;
 // Phase step per frame per Hz: pi / 44100, so one phase cycle takes
 // 2 * 44100 / freq frames.
 static const float PHASE_PER_HZ = 7.1237933e-5f;
@@ -44,8 +49,7 @@ static float clampf(float v, float lo, float hi)
 // Polynomial of the inverted sine: each half approximates -sin.
 static float sine_poly(float u)
 {
-    return (((u * 2.7557319e-6f - 0.0001984127f) * u + 0.008333334f) * u - 0.16666667f) * u
-           + 1.0f;
+    return (((u * SINE_C9 - SINE_C7) * u + SINE_C5) * u - SINE_C3) * u + 1.0f;
 }
 
 // Value of modulation-source byte `source` (1..6); 0 and unknown bytes are unset.
@@ -204,10 +208,69 @@ static void oscillator_add(float* region, const float* s, uint32_t n, float weig
     }
 }
 
+static inline Float4 splat4(float v)
+{
+    Float4 r = {v, v, v, v};
+    return r;
+}
+
+// wave_at on four phases at once: every branch is computed and the lanes
+// pick theirs, each lane rounding as the scalar branch does. Negating a
+// product equals the product of the negated factor, so the sine's first
+// half takes -(theta * poly) for (-theta) * poly.
+template <uint8_t SHAPE>
+static inline Float4 wave4(Float4 t)
+{
+    const Float4 one = splat4(1.0f);
+    if (SHAPE == WAVE_SINE) {
+        auto first = t < splat4(PI_F);
+        Float4 u = first ? t : t - splat4(PI_F);
+        Float4 z = u * u;
+        Float4 p = (((z * splat4(SINE_C9) - splat4(SINE_C7)) * z + splat4(SINE_C5)) * z
+                    - splat4(SINE_C3)) * z + one;
+        Float4 v = u * p;
+        return first ? -v : v;
+    }
+    if (SHAPE == WAVE_RAMP2 || SHAPE == WAVE_TRIANGLE) {
+        Float4 rise = t * splat4(TWO_OVER_PI_F);
+        Float4 middle = SHAPE == WAVE_RAMP2
+                            ? (t - splat4(HALF_PI_F)) * splat4(TWO_OVER_PI_F) - one
+                            : one - (t - splat4(HALF_PI_F)) * splat4(TWO_OVER_PI_F);
+        Float4 last = (t - splat4(THREE_HALF_PI_F)) * splat4(TWO_OVER_PI_F) - one;
+        return t < splat4(HALF_PI_F) ? rise : (t < splat4(THREE_HALF_PI_F) ? middle : last);
+    }
+    if (SHAPE == WAVE_SQUARE) {
+        return t < splat4(PI_F) ? one : -one;
+    }
+    if (SHAPE == WAVE_RISE) {
+        return t * t / splat4(TWO_PI_SQUARED_F) - one;
+    }
+    if (SHAPE == WAVE_FALL) {
+        return one - t * t / splat4(TWO_PI_SQUARED_F);
+    }
+    return splat4(0.0f);
+}
+
+// s[f] = wave_at(SHAPE, s[f]) for n phases, four per vector step.
+template <uint8_t SHAPE>
+static void wave_fill(float* s, uint32_t n)
+{
+    uint32_t f = 0;
+    for (; f + 4 <= n; f += 4) {
+        Float4 t;
+        memcpy(&t, s + f, sizeof t);
+        t = wave4<SHAPE>(t);
+        memcpy(s + f, &t, sizeof t);
+    }
+    for (; f < n; f++) {
+        s[f] = wave_at(SHAPE, s[f]);
+    }
+}
+
 // Step 7 for one oscillator over `frames` frames of a contiguous region.
-// The shape is a template argument so the switch leaves the frame loop. The
-// waveform (serial in the phase) goes through a small scratch first so the
-// weighting runs on whole vectors.
+// The shape is a template argument so the switch leaves the frame loop.
+// Only the phase is serial: it goes through a small scratch first, so the
+// waveform and the weighting run on whole vectors.
 template <uint8_t SHAPE>
 static void oscillator_run(float* region, uint32_t frames, float* phase, float increment,
                            float weight_a, float weight_b)
@@ -217,13 +280,16 @@ static void oscillator_run(float* region, uint32_t frames, float* phase, float i
     double base = 0.0;
     for (uint32_t start = 0; start < frames; start += OSC_CHUNK_FRAMES) {
         uint32_t n = frames - start < OSC_CHUNK_FRAMES ? frames - start : OSC_CHUNK_FRAMES;
-        for (uint32_t f = 0; f < n; f++) {
-            float theta = 0.0f;
-            if (SHAPE != WAVE_NOISE) {
-                ph += increment;
-                theta = wrap_phase_step(ph, &base);
+        if (SHAPE == WAVE_NOISE) {
+            for (uint32_t f = 0; f < n; f++) {
+                s[f] = noise_next();
             }
-            s[f] = wave_at(SHAPE, theta);
+        } else {
+            for (uint32_t f = 0; f < n; f++) {
+                ph += increment;
+                s[f] = wrap_phase_step(ph, &base);
+            }
+            wave_fill<SHAPE>(s, n);
         }
         oscillator_add(region + 2 * start, s, n, weight_a, weight_b);
     }
