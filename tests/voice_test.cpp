@@ -355,3 +355,88 @@ TEST(Voice, WrapPhaseMatchesFmodfExactly)
             << x << ": " << want << " vs " << got;
     }
 }
+
+TEST(Voice, OscillatorsMatchThePlainPerFrameFormula)
+{
+    // Each frame: phase += increment, theta = fmodf(phase, 2pi), the shape's
+    // value weighted onto both sides, then level, clamp, swap and pan. The
+    // cases take phases below zero, standing still, near 2^26 and crossing
+    // multiples of 2pi both ways; odd tick lengths and a ring wrap leave
+    // partial vectors at every seam.
+    const float two_pi = 6.2831855f;
+    const struct {
+        float freq;     // Hz
+        float lower;    // Hz taken off by a constant modulation source
+        float phase;    // start phase, radians
+    } cases[] = {
+        {440.0f, 0.0f, 0.0f},       {0.0f, 0.0f, 0.0f},          {19999.0f, 0.0f, 1000.5f},
+        {440.0f, 880.0f, 0.0f},     {440.0f, 440.0f, -3.0f},     {20000.0f, 0.0f, 67108000.0f},
+        {440.0f, 0.0f, two_pi},     {100.0f, 300.0f, 12.5f},     {3.0f, 0.0f, 1.0e7f},
+        {440.0f, 0.0f, -40.0f},     {19999.0f, 0.0f, -1000.5f},
+    };
+    const uint32_t ticks[] = {883, 101, 882, 5};
+    for (uint8_t shape = WAVE_SINE; shape <= WAVE_NOISE; shape++) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "shape " << int(shape) << ", " << c.freq << " Hz - "
+                                            << c.lower << ", phase " << c.phase);
+            Instrument ins = one_oscillator(shape);
+            ins.volume = 8.0f; // loud enough to clip
+            ins.osc[0].fixed_freq = 1.0f; // times the multiplier: any frequency, 0 too
+            ins.osc[0].freq_mul = c.freq;
+            ins.osc[0].freq_lfo = 1;
+            ins.lfo[0] = {WAVE_RISE, 0.0f, c.lower}; // -1 x lower at every tick
+            VoiceFixture v(&ins);
+            v.voice->state->phase[0] = c.phase;
+            v.voice->write_pos = RING_FLOATS - 2 * 1001; // the second tick wraps
+            noise_reset();
+            std::vector<float> got;
+            for (uint32_t frames : ticks) {
+                uint32_t pos = v.voice->write_pos;
+                voice_render(v.voice, frames);
+                for (uint32_t i = 0; i < 2 * frames; i++) got.push_back(v.voice->ring[(pos + i) % RING_FLOATS]);
+            }
+            noise_reset();
+            const float increment = (c.freq + -1.0f * c.lower) * 7.1237933e-5f;
+            const float weight = 0.5f * 1.0f * 32765.0f;
+            const float gain_first = 128.0f / 255.0f * 64.0f;
+            const float gain_second = (255.0f - 128.0f) / 255.0f * 64.0f;
+            float phase = c.phase;
+            std::vector<float> want;
+            for (uint32_t frames : ticks) {
+                for (uint32_t f = 0; f < frames; f++) {
+                    float s = shape == WAVE_NOISE ? noise_next() : 0.0f;
+                    if (shape != WAVE_NOISE) {
+                        phase += increment;
+                        s = waveform_value(shape, fmodf(phase, two_pi));
+                    }
+                    float side = (0.0f + s * weight / 3.0f) * 8.0f;
+                    side = std::min(std::max(side, -32768.0f), 32767.0f);
+                    want.push_back(side * gain_first / 64.0f);
+                    want.push_back(side * gain_second / 64.0f);
+                }
+            }
+            ASSERT_EQ(got.size(), want.size());
+            int mismatches = 0;
+            for (size_t i = 0; i < got.size(); i++) {
+                mismatches += memcmp(&got[i], &want[i], sizeof(float)) != 0;
+            }
+            EXPECT_EQ(mismatches, 0);
+            EXPECT_EQ(memcmp(&phase, &v.voice->state->phase[0], sizeof phase), 0);
+        }
+    }
+}
+
+TEST(Voice, ClockMovesAsOneAdditionPerFrame)
+{
+    // The clock is a float: it stops at 2^24, and odd starts round their own way.
+    const float starts[] = {0.0f, 16777000.0f, 16777216.0f, 0.5f, -2.5f, 1.0e9f, 16776334.0f};
+    Instrument ins = one_oscillator(WAVE_SINE);
+    for (float start : starts) {
+        VoiceFixture v(&ins);
+        v.voice->time = start;
+        voice_render(v.voice, TICK);
+        float want = start;
+        for (uint32_t f = 0; f < TICK; f++) want += 1.0f;
+        EXPECT_EQ(v.voice->time, want) << start;
+    }
+}
