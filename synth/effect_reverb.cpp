@@ -23,8 +23,11 @@ static const float REVERB_FREEZE_MODE = 0.5f;        // mode at or above: freeze
 // Frames handled per pass over the lines; bounds the stack scratch.
 static const uint32_t REVERB_CHUNK = 256;
 static const uint32_t FLOAT_EXPONENT_BITS = 0x7F800000;
-// Combs run side by side in groups of this many.
+// Combs run side by side in groups of this many (one vector lane each).
 static const int COMB_GROUP = 4;
+
+typedef float Float4 __attribute__((vector_size(16)));
+typedef int32_t Int4 __attribute__((vector_size(16)));
 static_assert(REVERB_COMBS % COMB_GROUP == 0, "combs form whole groups");
 
 // Zero and denormals (all exponent bits clear) become 0, keeping the
@@ -34,6 +37,15 @@ static inline float flush(float x)
     uint32_t bits;
     memcpy(&bits, &x, sizeof bits);
     return (bits & FLOAT_EXPONENT_BITS) ? x : 0.0f;
+}
+
+// flush on four lanes at once.
+static inline Float4 flush4(Float4 x)
+{
+    Int4 bits;
+    memcpy(&bits, &x, sizeof bits);
+    const Float4 zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    return (bits & (int32_t)FLOAT_EXPONENT_BITS) != 0 ? x : zero;
 }
 
 // A comb's state held in locals while a group of combs runs.
@@ -60,16 +72,6 @@ static inline void comb_keep(const CombLive* c, ReverbComb* comb)
     comb->position = c->position;
 }
 
-// One frame of one comb at `offset` frames past its position; returns its output.
-static inline float comb_step(CombLive* c, uint32_t offset, float x)
-{
-    float* cell = c->line + c->position + offset;
-    float out = flush(*cell);
-    c->store = flush(out * c->damp2 + c->store * c->damp1);
-    *cell = x + c->store * c->feedback;
-    return out;
-}
-
 // Frames the comb can run before its position wraps.
 static inline uint32_t comb_room(const CombLive* c)
 {
@@ -86,12 +88,17 @@ static inline void comb_advance(CombLive* c, uint32_t frames)
 
 // Adds the outputs of COMB_GROUP consecutive combs for each of n inputs to
 // acc, in comb order per frame (as running them one after the other would).
-// The combs' feedback loops are independent, so running them side by side
-// overlaps their latencies; runs stop where any line wraps.
+// The combs' feedback loops are independent: one vector lane per comb runs
+// them side by side, each lane rounding as the scalar loop would. Runs stop
+// where any line wraps.
 static void comb_group_run(ReverbComb* combs, const float* in, float* acc, uint32_t n)
 {
     CombLive c0 = comb_live(&combs[0]), c1 = comb_live(&combs[1]);
     CombLive c2 = comb_live(&combs[2]), c3 = comb_live(&combs[3]);
+    Float4 store = {c0.store, c1.store, c2.store, c3.store};
+    const Float4 feedback = {c0.feedback, c1.feedback, c2.feedback, c3.feedback};
+    const Float4 damp1 = {c0.damp1, c1.damp1, c2.damp1, c3.damp1};
+    const Float4 damp2 = {c0.damp2, c1.damp2, c2.damp2, c3.damp2};
     uint32_t i = 0;
     while (i < n) {
         uint32_t run = n - i;
@@ -99,19 +106,24 @@ static void comb_group_run(ReverbComb* combs, const float* in, float* acc, uint3
         run = comb_room(&c1) < run ? comb_room(&c1) : run;
         run = comb_room(&c2) < run ? comb_room(&c2) : run;
         run = comb_room(&c3) < run ? comb_room(&c3) : run;
+        float* l0 = c0.line + c0.position;
+        float* l1 = c1.line + c1.position;
+        float* l2 = c2.line + c2.position;
+        float* l3 = c3.line + c3.position;
         for (uint32_t f = 0; f < run; f++) {
+            Float4 out = {l0[f], l1[f], l2[f], l3[f]};
+            out = flush4(out);
+            store = flush4(out * damp2 + store * damp1);
             float x = in[i + f];
-            float sum = acc[i + f];
-            sum += comb_step(&c0, f, x);
-            sum += comb_step(&c1, f, x);
-            sum += comb_step(&c2, f, x);
-            sum += comb_step(&c3, f, x);
-            acc[i + f] = sum;
+            Float4 written = Float4{x, x, x, x} + store * feedback;
+            l0[f] = written[0], l1[f] = written[1], l2[f] = written[2], l3[f] = written[3];
+            acc[i + f] = acc[i + f] + out[0] + out[1] + out[2] + out[3];
         }
         comb_advance(&c0, run), comb_advance(&c1, run);
         comb_advance(&c2, run), comb_advance(&c3, run);
         i += run;
     }
+    c0.store = store[0], c1.store = store[1], c2.store = store[2], c3.store = store[3];
     comb_keep(&c0, &combs[0]), comb_keep(&c1, &combs[1]);
     comb_keep(&c2, &combs[2]), comb_keep(&c3, &combs[3]);
 }
