@@ -189,22 +189,28 @@ typedef float Float4 __attribute__((vector_size(16)));
 
 // region[2f] += s[f] * weight_a / 3 and region[2f + 1] += s[f] * weight_b / 3
 // for n frames, two frames per vector step (same operations, same order).
+// first: the region is taken as silence (+0) instead of being read, so the
+// first oscillator needs no cleared region.
 static void oscillator_add(float* region, const float* s, uint32_t n, float weight_a,
-                           float weight_b)
+                           float weight_b, bool first)
 {
     const Float4 w = {weight_a, weight_b, weight_a, weight_b};
     const Float4 three = {3.0f, 3.0f, 3.0f, 3.0f};
     uint32_t f = 0;
     for (; f + 2 <= n; f += 2) {
         Float4 sv = {s[f], s[f], s[f + 1], s[f + 1]};
-        Float4 r;
-        memcpy(&r, region + 2 * f, sizeof r);
+        Float4 r = {0.0f, 0.0f, 0.0f, 0.0f};
+        if (!first) {
+            memcpy(&r, region + 2 * f, sizeof r);
+        }
         r += sv * w / three;
         memcpy(region + 2 * f, &r, sizeof r);
     }
     for (; f < n; f++) {
-        region[2 * f] += s[f] * weight_a / 3.0f;
-        region[2 * f + 1] += s[f] * weight_b / 3.0f;
+        float a = first ? 0.0f : region[2 * f];
+        float b = first ? 0.0f : region[2 * f + 1];
+        region[2 * f] = a + s[f] * weight_a / 3.0f;
+        region[2 * f + 1] = b + s[f] * weight_b / 3.0f;
     }
 }
 
@@ -273,7 +279,7 @@ static void wave_fill(float* s, uint32_t n)
 // waveform and the weighting run on whole vectors.
 template <uint8_t SHAPE>
 static void oscillator_run(float* region, uint32_t frames, float* phase, float increment,
-                           float weight_a, float weight_b)
+                           float weight_a, float weight_b, bool first)
 {
     float s[OSC_CHUNK_FRAMES];
     float ph = *phase;
@@ -291,38 +297,41 @@ static void oscillator_run(float* region, uint32_t frames, float* phase, float i
             }
             wave_fill<SHAPE>(s, n);
         }
-        oscillator_add(region + 2 * start, s, n, weight_a, weight_b);
+        oscillator_add(region + 2 * start, s, n, weight_a, weight_b, first);
     }
     *phase = ph;
 }
 
-static void oscillator_accumulate(uint8_t shape, float* region, uint32_t frames, float* phase,
-                                  float increment, float weight_a, float weight_b)
+// Adds one oscillator to the region (or, when first, writes it over the
+// region as if added to silence). Returns false for unknown shapes, which
+// add nothing.
+static bool oscillator_accumulate(uint8_t shape, float* region, uint32_t frames, float* phase,
+                                  float increment, float weight_a, float weight_b, bool first)
 {
     switch (shape) {
     case WAVE_SINE:
-        oscillator_run<WAVE_SINE>(region, frames, phase, increment, weight_a, weight_b);
-        break;
+        oscillator_run<WAVE_SINE>(region, frames, phase, increment, weight_a, weight_b, first);
+        return true;
     case WAVE_RAMP2:
-        oscillator_run<WAVE_RAMP2>(region, frames, phase, increment, weight_a, weight_b);
-        break;
+        oscillator_run<WAVE_RAMP2>(region, frames, phase, increment, weight_a, weight_b, first);
+        return true;
     case WAVE_SQUARE:
-        oscillator_run<WAVE_SQUARE>(region, frames, phase, increment, weight_a, weight_b);
-        break;
+        oscillator_run<WAVE_SQUARE>(region, frames, phase, increment, weight_a, weight_b, first);
+        return true;
     case WAVE_TRIANGLE:
-        oscillator_run<WAVE_TRIANGLE>(region, frames, phase, increment, weight_a, weight_b);
-        break;
+        oscillator_run<WAVE_TRIANGLE>(region, frames, phase, increment, weight_a, weight_b, first);
+        return true;
     case WAVE_RISE:
-        oscillator_run<WAVE_RISE>(region, frames, phase, increment, weight_a, weight_b);
-        break;
+        oscillator_run<WAVE_RISE>(region, frames, phase, increment, weight_a, weight_b, first);
+        return true;
     case WAVE_FALL:
-        oscillator_run<WAVE_FALL>(region, frames, phase, increment, weight_a, weight_b);
-        break;
+        oscillator_run<WAVE_FALL>(region, frames, phase, increment, weight_a, weight_b, first);
+        return true;
     case WAVE_NOISE:
-        oscillator_run<WAVE_NOISE>(region, frames, phase, increment, weight_a, weight_b);
-        break;
+        oscillator_run<WAVE_NOISE>(region, frames, phase, increment, weight_a, weight_b, first);
+        return true;
     default:
-        break; // unknown shapes add nothing
+        return false;
     }
 }
 
@@ -543,9 +552,6 @@ bool voice_render(Voice* voice, uint32_t frames)
     piece_frames[0] = frames < (RING_FLOATS - voice->write_pos) / 2
                           ? frames : (RING_FLOATS - voice->write_pos) / 2;
     piece_frames[1] = frames - piece_frames[0];
-    for (int k = 0; k < 2; k++) {
-        memset(piece[k], 0, piece_frames[k] * 2 * sizeof(float));
-    }
 
     float mod[LFO_COUNT];
     modulation_values(voice, mod);
@@ -562,6 +568,8 @@ bool voice_render(Voice* voice, uint32_t frames)
     float envelope = envelope_level(voice, &ended);
     mix.level = ins->volume * envelope;
 
+    // The oscillators sum onto silence: the first that sounds writes it.
+    bool written = false;
     for (int i = 0; i < OSC_COUNT; i++) {
         const InstrumentOscillator* osc = &ins->osc[i];
         if (!osc->enabled) {
@@ -569,9 +577,17 @@ bool voice_render(Voice* voice, uint32_t frames)
         }
         float m = source_set(osc->freq_lfo) ? mod[osc->freq_lfo - 1] : 0.0f;
         float increment = (st->freq[i] + m) * PHASE_PER_HZ;
+        bool sounded = false;
         for (int k = 0; k < 2; k++) {
-            oscillator_accumulate(osc->waveform, piece[k], piece_frames[k], &st->phase[i],
-                                  increment, weight_a[i], weight_b[i]);
+            sounded = oscillator_accumulate(osc->waveform, piece[k], piece_frames[k],
+                                            &st->phase[i], increment, weight_a[i],
+                                            weight_b[i], !written);
+        }
+        written = written || sounded;
+    }
+    if (!written) {
+        for (int k = 0; k < 2; k++) {
+            memset(piece[k], 0, piece_frames[k] * 2 * sizeof(float));
         }
     }
     for (int k = 0; k < 2; k++) {

@@ -440,3 +440,35 @@ TEST(Voice, ClockMovesAsOneAdditionPerFrame)
         EXPECT_EQ(v.voice->time, want) << start;
     }
 }
+
+TEST(Voice, UnknownShapesAddNothingToWhatTheRingHeld)
+{
+    // The tick starts from silence whatever the ring held, and an enabled
+    // oscillator of an unknown shape neither sounds nor clears the way.
+    Instrument sine = one_oscillator(WAVE_SINE);
+    sine.osc[0].enabled = 0;
+    sine.osc[1] = one_oscillator(WAVE_SINE).osc[0];
+    Instrument unknown_first = sine;
+    unknown_first.osc[0].enabled = 1;
+    unknown_first.osc[0].waveform = 9;
+    Instrument unknown_only = unknown_first;
+    unknown_only.osc[1].enabled = 0;
+    const struct {
+        const Instrument* ins;
+        bool silent;
+    } cases[] = {{&unknown_first, false}, {&unknown_only, true}};
+    for (const auto& c : cases) {
+        VoiceFixture want(&sine);
+        VoiceFixture got(c.ins);
+        std::fill(got.voice->ring, got.voice->ring + RING_FLOATS, 123.0f);
+        voice_render(want.voice, TICK);
+        voice_render(got.voice, TICK);
+        int mismatches = 0;
+        for (uint32_t i = 0; i < 2 * TICK; i++) {
+            float expected = c.silent ? 0.0f : want.voice->ring[i];
+            mismatches += memcmp(&got.voice->ring[i], &expected, sizeof(float)) != 0;
+        }
+        EXPECT_EQ(mismatches, 0) << c.silent;
+        EXPECT_EQ(got.voice->ring[2 * TICK], 123.0f);
+    }
+}
