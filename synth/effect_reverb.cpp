@@ -129,19 +129,41 @@ static void comb_group_run(ReverbComb* combs, const float* in, float* acc, uint3
 }
 
 // Replaces each of n samples by the stage's output (line value minus input).
+// Within a run that does not wrap, every frame touches only its own cell,
+// so four frames go per vector step (each lane rounding as the scalar
+// tail does).
 static void stage_run(ReverbStage* stage, float* x, uint32_t n)
 {
     const float feedback = stage->feedback;
+    const Float4 feedback4 = {feedback, feedback, feedback, feedback};
     const uint32_t length = stage->length;
-    float* line = stage->line;
     uint32_t pos = stage->position;
-    for (uint32_t i = 0; i < n; i++) {
-        float out = flush(line[pos]);
-        line[pos] = x[i] + out * feedback;
-        if (++pos == length) {
+    uint32_t i = 0;
+    while (i < n) {
+        uint32_t run = length - pos < n - i ? length - pos : n - i;
+        float* cell = stage->line + pos;
+        float* xs = x + i;
+        uint32_t f = 0;
+        for (; f + 4 <= run; f += 4) {
+            Float4 out, in;
+            memcpy(&out, cell + f, sizeof out);
+            memcpy(&in, xs + f, sizeof in);
+            out = flush4(out);
+            Float4 written = in + out * feedback4;
+            Float4 result = out - in;
+            memcpy(cell + f, &written, sizeof written);
+            memcpy(xs + f, &result, sizeof result);
+        }
+        for (; f < run; f++) {
+            float out = flush(cell[f]);
+            cell[f] = xs[f] + out * feedback;
+            xs[f] = out - xs[f];
+        }
+        pos += run;
+        if (pos == length) {
             pos = 0;
         }
-        x[i] = out - x[i];
+        i += run;
     }
     stage->position = pos;
 }
