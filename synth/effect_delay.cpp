@@ -172,20 +172,52 @@ EchoUnit* echo_unit_create(uint8_t rows, float gain, float row_ms)
     return unit;
 }
 
+// Frames from here on that move every pointer and counter by one without
+// any reset (each counter stays at or below 44,099, each tap inside the line).
+static uint32_t echo_quiet_frames(uint32_t wc, uint32_t ac, uint32_t bc, uint32_t a, uint32_t b)
+{
+    if (wc > ECHO_LAST_COUNT || ac > ECHO_LAST_COUNT || bc > ECHO_LAST_COUNT
+        || a >= ECHO_LINE_FRAMES || b >= ECHO_LINE_FRAMES) {
+        return 0;
+    }
+    uint32_t q = ECHO_LAST_COUNT - wc;
+    q = ECHO_LAST_COUNT - ac < q ? ECHO_LAST_COUNT - ac : q;
+    q = ECHO_LAST_COUNT - bc < q ? ECHO_LAST_COUNT - bc : q;
+    q = ECHO_LINE_FRAMES - 1 - a < q ? ECHO_LINE_FRAMES - 1 - a : q;
+    q = ECHO_LINE_FRAMES - 1 - b < q ? ECHO_LINE_FRAMES - 1 - b : q;
+    return q;
+}
+
+// One frame: store it swapped at w, then read tap A (first output) and tap B.
+static inline void echo_frame(float* line, const float* mix, float* output, uint32_t f,
+                              float gain, uint32_t w, uint32_t a, uint32_t b)
+{
+    float x1 = mix[2 * f];
+    float x2 = mix[2 * f + 1];
+    line[2 * w] = x2;
+    line[2 * w + 1] = x1;
+    output[2 * f] = x1 + gain * line[2 * a];
+    output[2 * f + 1] = x2 + gain * line[2 * b];
+}
+
 void echo_unit_process(EchoUnit* unit, const float* mix, float* output, uint32_t frames)
 {
     const float gain = unit->gain;
     float* line = unit->line;
     uint32_t w = unit->write_pos, a = unit->tap_a_pos, b = unit->tap_b_pos;
     uint32_t wc = unit->write_count, ac = unit->tap_a_count, bc = unit->tap_b_count;
-    for (uint32_t f = 0; f < frames; f++) {
-        float x1 = mix[2 * f];
-        float x2 = mix[2 * f + 1];
-        line[2 * w] = x2;
-        line[2 * w + 1] = x1;
-        output[2 * f] = x1 + gain * line[2 * a];
-        output[2 * f + 1] = x2 + gain * line[2 * b];
-        w++, a++, b++;
+    uint32_t f = 0;
+    while (f < frames) {
+        // A stretch of frames that need no checks, then one frame with them.
+        uint32_t quiet = echo_quiet_frames(wc, ac, bc, a, b);
+        if (quiet > frames - f - 1) {
+            quiet = frames - f - 1;
+        }
+        wc += quiet, ac += quiet, bc += quiet;
+        for (uint32_t end = f + quiet; f < end; f++) {
+            echo_frame(line, mix, output, f, gain, w++, a++, b++);
+        }
+        echo_frame(line, mix, output, f, gain, w++, a++, b++);
         if (++wc > ECHO_LAST_COUNT) { wc = 0; w = 0; }
         if (++ac > ECHO_LAST_COUNT) { ac = 0; a = 0; }
         if (++bc > ECHO_LAST_COUNT) { bc = 0; b = 0; }
@@ -193,6 +225,7 @@ void echo_unit_process(EchoUnit* unit, const float* mix, float* output, uint32_t
         // its tap one frame ahead of it: keep the tap inside the line.
         if (a >= ECHO_LINE_FRAMES) { a = 0; }
         if (b >= ECHO_LINE_FRAMES) { b = 0; }
+        f++;
     }
     unit->write_pos = w, unit->tap_a_pos = a, unit->tap_b_pos = b;
     unit->write_count = wc, unit->tap_a_count = ac, unit->tap_b_count = bc;

@@ -136,6 +136,49 @@ TEST(EchoUnit, DelaysOfASecondOrMoreActAsOneFrameEchoes)
     }
 }
 
+TEST(EchoUnit, MatchesTheFrameByFrameCountersOnAnyCallSizes)
+{
+    // The model moves every pointer and counter frame by frame: a counter
+    // past 44,099 returns its pointer to the line's start, a tap past the
+    // line's end goes there too. Call sizes of 1 and odd lengths put call
+    // ends next to every kind of reset.
+    const struct {
+        uint8_t rows;
+        float row_ms;
+    } cases[] = {{5, 120.0f}, {0, 120.0f}, {1, 120.0f}, {255, 120.0f}, {1, 1000.034f}, {37, 7.3f}};
+    const uint32_t sizes[] = {1, 777, 2048, 3, 44100};
+    const uint32_t frames = 150000;
+    const float g = 0.3f;
+    std::vector<float> in = noise(frames, 1000.0f, 5);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.rows) << " rows of " << c.row_ms << " ms");
+        EchoUnit* u = echo_unit_create(c.rows, g, c.row_ms);
+        std::vector<float> line(2 * ECHO_LINE_FRAMES, 0.0f);
+        uint32_t w = 0, a = 0, b = 0, wc = 0, ac = u->tap_a_count, bc = u->tap_b_count;
+        std::vector<float> out(2 * frames);
+        for (uint32_t f = 0, k = 0; f < frames; k++) {
+            uint32_t n = std::min(sizes[k % 5], frames - f);
+            echo_unit_process(u, in.data() + 2 * f, out.data() + 2 * f, n);
+            f += n;
+        }
+        int mismatches = 0;
+        for (uint32_t f = 0; f < frames; f++) {
+            line[2 * w] = in[2 * f + 1];
+            line[2 * w + 1] = in[2 * f];
+            mismatches += out[2 * f] != in[2 * f] + g * line[2 * a];
+            mismatches += out[2 * f + 1] != in[2 * f + 1] + g * line[2 * b];
+            w++, a++, b++;
+            if (++wc >= ECHO_LINE_FRAMES) wc = 0, w = 0;
+            if (++ac >= ECHO_LINE_FRAMES) ac = 0, a = 0;
+            if (++bc >= ECHO_LINE_FRAMES) bc = 0, b = 0;
+            if (a >= ECHO_LINE_FRAMES) a = 0;
+            if (b >= ECHO_LINE_FRAMES) b = 0;
+        }
+        EXPECT_EQ(mismatches, 0);
+        echo_unit_destroy(u);
+    }
+}
+
 // ---- Flanger ------------------------------------------------------------------
 
 TEST(FlangerUnit, FiveToSevenMsSweepsOverTheWholeLine)
