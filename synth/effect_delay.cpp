@@ -33,6 +33,9 @@ static const double FLANGER_EXACT_SLACK = 1.0e-6;
 // double rounding of results below 3e6 frames, stay far under it.
 static const double FLANGER_STEADY_ERROR = 1.0e-7;
 
+typedef float Float4 __attribute__((vector_size(16)));
+typedef int32_t Int4 __attribute__((vector_size(16)));
+
 // ---- Helpers --------------------------------------------------------------
 
 static void* effect_alloc(size_t record_bytes, size_t line_floats)
@@ -255,6 +258,61 @@ FlangerUnit* flanger_unit_create(uint16_t min_ms, uint16_t max_ms, float rate, f
     return unit;
 }
 
+// n frames at delay d (0..length) from write index w; returns the new index.
+// Frame f reads the cell d frames behind its write, then writes its own.
+// Two frames go per vector step when the second frame's read is not the
+// first frame's write (a delay other than 1 on a line longer than one frame)
+// and neither index wraps inside the step.
+static int32_t flanger_stretch(float* line, int32_t length, float gain, int32_t d, int32_t w,
+                               const float* mix, float* output, uint32_t n)
+{
+    const bool pairs = length > 1 && d != 1;
+    const Float4 gain4 = {gain, gain, gain, gain};
+    const Int4 second_sign = {0, INT32_MIN, 0, INT32_MIN};
+    while (n > 0) {
+        int32_t j = w - d;
+        if (j < 0) {
+            j += length;
+        }
+        uint32_t run = (uint32_t)(length - w) < n ? (uint32_t)(length - w) : n;
+        run = (uint32_t)(length - j) < run ? (uint32_t)(length - j) : run;
+        uint32_t g = 0;
+        for (; pairs && g + 2 <= run; g += 2) {
+            Float4 x, s;
+            memcpy(&x, mix + 2 * g, sizeof x);
+            memcpy(&s, line + 2 * (j + g), sizeof s);
+            // (x2, -x1) per frame, the sign flipped as unary minus does.
+            Float4 swapped = {x[1], x[0], x[3], x[2]};
+            Int4 bits;
+            memcpy(&bits, &swapped, sizeof bits);
+            bits ^= second_sign;
+            memcpy(&swapped, &bits, sizeof bits);
+            Float4 written = swapped * gain4;
+            Float4 out = x + Float4{s[1], s[0], s[3], s[2]};
+            memcpy(line + 2 * (w + g), &written, sizeof written);
+            memcpy(output + 2 * g, &out, sizeof out);
+        }
+        for (; g < run; g++) {
+            float x1 = mix[2 * g];
+            float x2 = mix[2 * g + 1];
+            float s1 = line[2 * (j + g)];
+            float s2 = line[2 * (j + g) + 1];
+            line[2 * (w + g)] = x2 * gain;
+            line[2 * (w + g) + 1] = -x1 * gain;
+            output[2 * g] = x1 + s2;
+            output[2 * g + 1] = x2 + s1;
+        }
+        w += (int32_t)run;
+        if (w == length) {
+            w = 0;
+        }
+        mix += 2 * run;
+        output += 2 * run;
+        n -= run;
+    }
+    return w;
+}
+
 void flanger_unit_process(FlangerUnit* unit, const float* mix, float* output, uint32_t frames)
 {
     const float k = unit->rate * FLANGER_PHASE_STEP;
@@ -280,23 +338,8 @@ void flanger_unit_process(FlangerUnit* unit, const float* mix, float* output, ui
         }
         uint32_t run = 1 + flanger_steady_frames(clock, k, phase, slope, margin, frames - f - 1);
         clock += run - 1;
-        for (uint32_t end = f + run; f < end; f++) {
-            float x1 = mix[2 * f];
-            float x2 = mix[2 * f + 1];
-            int32_t j = w - d;
-            if (j < 0) {
-                j += length;
-            }
-            float s1 = line[2 * j];
-            float s2 = line[2 * j + 1];
-            line[2 * w] = x2 * gain;
-            line[2 * w + 1] = -x1 * gain;
-            if (++w == length) {
-                w = 0;
-            }
-            output[2 * f] = x1 + s2;
-            output[2 * f + 1] = x2 + s1;
-        }
+        w = flanger_stretch(line, length, gain, d, w, mix + 2 * f, output + 2 * f, run);
+        f += run;
     }
     unit->clock = clock;
     unit->write_index = (uint32_t)w;

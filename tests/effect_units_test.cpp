@@ -203,15 +203,18 @@ TEST(FlangerUnit, FiveToSevenMsSweepsOverTheWholeLine)
 TEST(FlangerUnit, MatchesAStraightforwardModelExactly)
 {
     // The model keeps the whole input history and takes the library sine.
-    // Backward and still sweeps, a clock about to wrap and a slow sweep over
-    // a long line (where one delay holds for thousands of frames) too.
+    // Backward and still sweeps, a clock about to wrap, a slow sweep over a
+    // long line (where one delay holds for thousands of frames) and delays
+    // of 0 and 1 frame (reading the cell being written, or the one just
+    // written) too.
     struct Case {
         uint16_t min_ms, max_ms;
         float rate;
         uint32_t clock;  // frames processed before the first call
     } cases[] = {{5, 7, 1.0f, 0},       {10, 12, 2.0f, 0},     {20, 23, 3.0f, 0},
                  {1, 40, 37.0f, 0},     {5, 7, -1.0f, 0},      {5, 7, 0.0f, 0},
-                 {5, 7, 1.0f, 4294900000u}, {0, 1000, 0.01f, 0}, {2, 9, 0.5f, 16777000u}};
+                 {5, 7, 1.0f, 4294900000u}, {0, 1000, 0.01f, 0}, {2, 9, 0.5f, 16777000u},
+                 {0, 1, 5.0f, 0}};
     const float gain = 0.5f;
     const uint32_t frames = 441000;  // ten seconds
     std::vector<float> in = noise(frames, 20000.0f, 11);
