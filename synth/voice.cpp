@@ -273,6 +273,34 @@ static void wave_fill(float* s, uint32_t n)
     }
 }
 
+// oscillator_add for the square wave, straight from the phases: its two
+// values weighted once (the same products and quotients every frame gives).
+static void square_add(float* region, const float* theta, uint32_t n, float weight_a,
+                       float weight_b, bool first)
+{
+    const Float4 w = {weight_a, weight_b, weight_a, weight_b};
+    const Float4 three = splat4(3.0f);
+    const Float4 high = splat4(1.0f) * w / three;
+    const Float4 low = splat4(-1.0f) * w / three;
+    uint32_t f = 0;
+    for (; f + 2 <= n; f += 2) {
+        Float4 t = {theta[f], theta[f], theta[f + 1], theta[f + 1]};
+        Float4 r = splat4(0.0f);
+        if (!first) {
+            memcpy(&r, region + 2 * f, sizeof r);
+        }
+        r += t < splat4(PI_F) ? high : low;
+        memcpy(region + 2 * f, &r, sizeof r);
+    }
+    for (; f < n; f++) {
+        float s = wave_at(WAVE_SQUARE, theta[f]);
+        float a = first ? 0.0f : region[2 * f];
+        float b = first ? 0.0f : region[2 * f + 1];
+        region[2 * f] = a + s * weight_a / 3.0f;
+        region[2 * f + 1] = b + s * weight_b / 3.0f;
+    }
+}
+
 // Step 7 for one oscillator over `frames` frames of a contiguous region.
 // The shape is a template argument so the switch leaves the frame loop.
 // Only the phase is serial: it goes through a small scratch first, so the
@@ -294,6 +322,10 @@ static void oscillator_run(float* region, uint32_t frames, float* phase, float i
             for (uint32_t f = 0; f < n; f++) {
                 ph += increment;
                 s[f] = wrap_phase_step(ph, &base);
+            }
+            if (SHAPE == WAVE_SQUARE) {
+                square_add(region + 2 * start, s, n, weight_a, weight_b, first);
+                continue;
             }
             wave_fill<SHAPE>(s, n);
         }
