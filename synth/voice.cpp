@@ -161,11 +161,13 @@ static inline float wave_at(uint8_t shape, float theta)
 
 // Incremental form of wrap_phase_exact for a phase that moves in small
 // steps. base is k * 2pi in double, exact for k < 2^29, and never negative.
-// For a float x >= 2pi both x and base are multiples of 2^-21 (the spacing
-// of 2pi's float), so r = x - base is exact; when 0 <= r < 2pi, k is
-// floor(x / 2pi), r is fmod's exact result and (float)r loses nothing. A
-// phase that is negative, too large, not a number or more than one period
-// past base takes the general path, which also sets base again.
+// With k = 0, r = x; with k >= 1 and x >= base, x and base are both
+// multiples of 2^-21 (the spacing of floats from 4 to 8, 2pi among them),
+// so r = x - base is exact. When 0 <= r < 2pi, k is floor(x / 2pi), r is
+// fmod's exact result and (float)r loses nothing (0 included: x - x is +0,
+// -0 - 0 is -0, as fmodf gives). A phase that is negative, too large, not a
+// number or more than one period past base takes the general path, which
+// also sets base again.
 static inline float wrap_phase_step(float x, double* base)
 {
     const double period = (double)TWO_PI_F;

@@ -393,7 +393,9 @@ TEST(Voice, OscillatorsMatchThePlainPerFrameFormula)
             for (uint32_t frames : ticks) {
                 uint32_t pos = v.voice->write_pos;
                 voice_render(v.voice, frames);
-                for (uint32_t i = 0; i < 2 * frames; i++) got.push_back(v.voice->ring[(pos + i) % RING_FLOATS]);
+                for (uint32_t i = 0; i < 2 * frames; i++) {
+                    got.push_back(v.voice->ring[(pos + i) % RING_FLOATS]);
+                }
             }
             noise_reset();
             const float increment = (c.freq + -1.0f * c.lower) * 7.1237933e-5f;
