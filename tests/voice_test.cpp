@@ -474,3 +474,75 @@ TEST(Voice, UnknownShapesAddNothingToWhatTheRingHeld)
         EXPECT_EQ(got.voice->ring[2 * TICK], 123.0f);
     }
 }
+
+TEST(Voice, OscillatorsSumInOrderAndDrawNoiseOneAfterAnother)
+{
+    // Per tick each oscillator in turn takes its frames (noise oscillators
+    // their own runs of the shared generator), and each sample sums them in
+    // oscillator order onto silence. Unknown shapes (0, 9) add nothing.
+    const float two_pi = 6.2831855f;
+    const struct {
+        uint8_t shape[OSC_COUNT];
+    } cases[] = {
+        {{WAVE_SINE, WAVE_SQUARE, WAVE_TRIANGLE}}, {{WAVE_NOISE, WAVE_SINE, WAVE_NOISE}},
+        {{WAVE_NOISE, WAVE_NOISE, WAVE_NOISE}},    {{9, WAVE_NOISE, WAVE_RISE}},
+        {{WAVE_SINE, 0, WAVE_FALL}},               {{WAVE_RAMP2, WAVE_NOISE, 9}},
+    };
+    const float freq[OSC_COUNT] = {440.0f, 1234.5f, 61.0f};
+    const float volume[OSC_COUNT] = {0.9f, 0.35f, 0.6f};
+    const uint32_t ticks[] = {883, 1201, 882};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.shape[0]) << " " << int(c.shape[1]) << " "
+                                        << int(c.shape[2]));
+        Instrument ins = plain_instrument();
+        for (int i = 0; i < OSC_COUNT; i++) {
+            ins.osc[i] = one_oscillator(c.shape[i]).osc[0];
+            ins.osc[i].fixed_freq = 1.0f;
+            ins.osc[i].freq_mul = freq[i];
+            ins.osc[i].volume = volume[i];
+        }
+        VoiceFixture v(&ins);
+        v.voice->write_pos = RING_FLOATS - 2 * 1500; // the second tick wraps
+        noise_reset();
+        std::vector<float> got;
+        for (uint32_t frames : ticks) {
+            uint32_t pos = v.voice->write_pos;
+            voice_render(v.voice, frames);
+            for (uint32_t i = 0; i < 2 * frames; i++) {
+                got.push_back(v.voice->ring[(pos + i) % RING_FLOATS]);
+            }
+        }
+        noise_reset();
+        float phase[OSC_COUNT] = {0.0f, 0.0f, 0.0f};
+        std::vector<float> want;
+        for (uint32_t frames : ticks) {
+            std::vector<float> value[OSC_COUNT];
+            for (int i = 0; i < OSC_COUNT; i++) {
+                for (uint32_t f = 0; f < frames; f++) {
+                    if (c.shape[i] == WAVE_NOISE) {
+                        value[i].push_back(noise_next());
+                        continue;
+                    }
+                    phase[i] += freq[i] * 7.1237933e-5f;
+                    value[i].push_back(waveform_value(c.shape[i], fmodf(phase[i], two_pi)));
+                }
+            }
+            for (uint32_t f = 0; f < frames; f++) {
+                float side = 0.0f;
+                for (int i = 0; i < OSC_COUNT; i++) {
+                    bool known = c.shape[i] >= WAVE_SINE && c.shape[i] <= WAVE_NOISE;
+                    if (known) side = side + value[i][f] * (0.5f * volume[i] * 32765.0f) / 3.0f;
+                }
+                side = std::min(std::max(side, -32768.0f), 32767.0f);
+                want.push_back(side * (128.0f / 255.0f * 64.0f) / 64.0f);
+                want.push_back(side * ((255.0f - 128.0f) / 255.0f * 64.0f) / 64.0f);
+            }
+        }
+        ASSERT_EQ(got.size(), want.size());
+        int mismatches = 0;
+        for (size_t i = 0; i < got.size(); i++) {
+            mismatches += memcmp(&got[i], &want[i], sizeof(float)) != 0;
+        }
+        EXPECT_EQ(mismatches, 0);
+    }
+}
