@@ -22,6 +22,8 @@ static const float MASTER_TERM_LIMIT = 2147483648.0f;  // 2^31
 static const int64_t SAMPLE_MIN = -32768;
 static const int64_t SAMPLE_MAX = 32767;
 
+typedef float Float4 __attribute__((vector_size(16)));
+
 // Reads the configuration front to back; the first problem is printed and
 // makes every later read fail.
 struct ConfigReader {
@@ -215,6 +217,22 @@ static void voice_block_fill(Voice* voice)
     voice->read_pos = (pos + BLOCK_FLOATS) % RING_FLOATS;
 }
 
+// out[i] = a[i] + b[i] for n floats, four per vector step; out may be a.
+static void buffers_add(float* out, const float* a, const float* b, uint32_t n)
+{
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        Float4 x, y;
+        memcpy(&x, a + i, sizeof x);
+        memcpy(&y, b + i, sizeof y);
+        x += y;
+        memcpy(out + i, &x, sizeof x);
+    }
+    for (; i < n; i++) {
+        out[i] = a[i] + b[i];
+    }
+}
+
 static void unit_process(EffectUnit* unit, uint32_t frames)
 {
     const float* mix = unit->mix;
@@ -316,12 +334,14 @@ void unit_mix_inputs(EffectUnit* unit, uint32_t frames)
         memset(mix, 0, n * sizeof(float));
         return;
     }
-    memcpy(mix, unit->inputs[0], n * sizeof(float));
-    for (int k = 1; k < unit->input_count; k++) {
-        const float* in = unit->inputs[k];
-        for (uint32_t i = 0; i < n; i++) {
-            mix[i] += in[i];
-        }
+    if (unit->input_count == 1) {
+        memcpy(mix, unit->inputs[0], n * sizeof(float));
+        return;
+    }
+    // (in0 + in1) + in2 + ...: the sums of copying the first and adding the rest.
+    buffers_add(mix, unit->inputs[0], unit->inputs[1], n);
+    for (int k = 2; k < unit->input_count; k++) {
+        buffers_add(mix, mix, unit->inputs[k], n);
     }
 }
 

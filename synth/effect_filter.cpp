@@ -96,20 +96,37 @@ static double fast_pow(const PowTables& t, double u, double e)
     return t.exp2_step[j] * exp_x * scale;
 }
 
-// One side of the state-variable low-pass over `frames` frames (stride 2).
-static void svf_side(const float* in, float* out, uint32_t frames, float damping,
-                     float* high, float* low, float* band, float* coef)
+// Live state of one side of the state-variable low-pass.
+struct SvfLive {
+    float high, low, band, coef;
+};
+
+// One frame of one side; returns the output sample.
+static inline float svf_step(SvfLive* s, float x, float damping)
 {
-    float h = *high, l = *low, b = *band, c = *coef;
+    s->high = x / FILTER_LEVEL - s->low - damping * s->band;
+    s->band = s->coef * s->high + s->band;
+    s->low = s->coef * s->band + s->low;
+    s->low = s->low < -1.0f ? -1.0f : (s->low > 1.0f ? 1.0f : s->low);
+    s->coef = s->coef * FILTER_GLIDE;
+    return s->low * FILTER_LEVEL;
+}
+
+// Both sides of the state-variable low-pass over `frames` interleaved frames.
+// The sides are independent, so one loop overlaps their feedback latencies.
+static void svf_run(SweptFilterUnit* unit, const float* in, float* out, uint32_t frames,
+                    float damping)
+{
+    SvfLive a = {unit->high_a, unit->low_a, unit->band_a, unit->coef_a};
+    SvfLive b = {unit->high_b, unit->low_b, unit->band_b, unit->coef_b};
     for (uint32_t f = 0; f < frames; f++) {
-        h = in[2 * f] / FILTER_LEVEL - l - damping * b;
-        b = c * h + b;
-        l = c * b + l;
-        l = l < -1.0f ? -1.0f : (l > 1.0f ? 1.0f : l);
-        c = c * FILTER_GLIDE;
-        out[2 * f] = l * FILTER_LEVEL;
+        float y1 = svf_step(&a, in[2 * f], damping);
+        float y2 = svf_step(&b, in[2 * f + 1], damping);
+        out[2 * f] = y1;
+        out[2 * f + 1] = y2;
     }
-    *high = h, *low = l, *band = b, *coef = c;
+    unit->high_a = a.high, unit->low_a = a.low, unit->band_a = a.band, unit->coef_a = a.coef;
+    unit->high_b = b.high, unit->low_b = b.low, unit->band_b = b.band, unit->coef_b = b.coef;
 }
 
 // ---- Swept filter -----------------------------------------------------------
@@ -137,10 +154,7 @@ void swept_filter_unit_process(SweptFilterUnit* unit, const float* mix, float* o
     unit->coef_a = unit->cutoff * FILTER_COEF_SCALE / unit->scale_a;
     unit->coef_b = unit->cutoff * FILTER_COEF_SCALE / unit->scale_b;
     const float damping = 1.0f - unit->resonance;
-    svf_side(mix, output, frames, damping,
-             &unit->high_a, &unit->low_a, &unit->band_a, &unit->coef_a);
-    svf_side(mix + 1, output + 1, frames, damping,
-             &unit->high_b, &unit->low_b, &unit->band_b, &unit->coef_b);
+    svf_run(unit, mix, output, frames, damping);
 }
 
 void swept_filter_unit_destroy(SweptFilterUnit* unit)

@@ -136,6 +136,49 @@ TEST(EchoUnit, DelaysOfASecondOrMoreActAsOneFrameEchoes)
     }
 }
 
+TEST(EchoUnit, MatchesTheFrameByFrameCountersOnAnyCallSizes)
+{
+    // The model moves every pointer and counter frame by frame: a counter
+    // past 44,099 returns its pointer to the line's start, a tap past the
+    // line's end goes there too. Call sizes of 1 and odd lengths put call
+    // ends next to every kind of reset.
+    const struct {
+        uint8_t rows;
+        float row_ms;
+    } cases[] = {{5, 120.0f}, {0, 120.0f}, {1, 120.0f}, {255, 120.0f}, {1, 1000.034f}, {37, 7.3f}};
+    const uint32_t sizes[] = {1, 777, 2048, 3, 44100};
+    const uint32_t frames = 150000;
+    const float g = 0.3f;
+    std::vector<float> in = noise(frames, 1000.0f, 5);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.rows) << " rows of " << c.row_ms << " ms");
+        EchoUnit* u = echo_unit_create(c.rows, g, c.row_ms);
+        std::vector<float> line(2 * ECHO_LINE_FRAMES, 0.0f);
+        uint32_t w = 0, a = 0, b = 0, wc = 0, ac = u->tap_a_count, bc = u->tap_b_count;
+        std::vector<float> out(2 * frames);
+        for (uint32_t f = 0, k = 0; f < frames; k++) {
+            uint32_t n = std::min(sizes[k % 5], frames - f);
+            echo_unit_process(u, in.data() + 2 * f, out.data() + 2 * f, n);
+            f += n;
+        }
+        int mismatches = 0;
+        for (uint32_t f = 0; f < frames; f++) {
+            line[2 * w] = in[2 * f + 1];
+            line[2 * w + 1] = in[2 * f];
+            mismatches += out[2 * f] != in[2 * f] + g * line[2 * a];
+            mismatches += out[2 * f + 1] != in[2 * f + 1] + g * line[2 * b];
+            w++, a++, b++;
+            if (++wc >= ECHO_LINE_FRAMES) wc = 0, w = 0;
+            if (++ac >= ECHO_LINE_FRAMES) ac = 0, a = 0;
+            if (++bc >= ECHO_LINE_FRAMES) bc = 0, b = 0;
+            if (a >= ECHO_LINE_FRAMES) a = 0;
+            if (b >= ECHO_LINE_FRAMES) b = 0;
+        }
+        EXPECT_EQ(mismatches, 0);
+        echo_unit_destroy(u);
+    }
+}
+
 // ---- Flanger ------------------------------------------------------------------
 
 TEST(FlangerUnit, FiveToSevenMsSweepsOverTheWholeLine)
@@ -160,16 +203,26 @@ TEST(FlangerUnit, FiveToSevenMsSweepsOverTheWholeLine)
 TEST(FlangerUnit, MatchesAStraightforwardModelExactly)
 {
     // The model keeps the whole input history and takes the library sine.
+    // Backward and still sweeps, a clock about to wrap, a slow sweep over a
+    // long line (where one delay holds for thousands of frames) and delays
+    // of 0 and 1 frame (reading the cell being written, or the one just
+    // written) too.
     struct Case {
         uint16_t min_ms, max_ms;
         float rate;
-    } cases[] = {{5, 7, 1.0f}, {10, 12, 2.0f}, {20, 23, 3.0f}, {1, 40, 37.0f}};
+        uint32_t clock;  // frames processed before the first call
+    } cases[] = {{5, 7, 1.0f, 0},       {10, 12, 2.0f, 0},     {20, 23, 3.0f, 0},
+                 {1, 40, 37.0f, 0},     {5, 7, -1.0f, 0},      {5, 7, 0.0f, 0},
+                 {5, 7, 1.0f, 4294900000u}, {0, 1000, 0.01f, 0}, {2, 9, 0.5f, 16777000u},
+                 {0, 1, 5.0f, 0}};
     const float gain = 0.5f;
     const uint32_t frames = 441000;  // ten seconds
     std::vector<float> in = noise(frames, 20000.0f, 11);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.max_ms);
+        SCOPED_TRACE(testing::Message() << c.min_ms << ".." << c.max_ms << " ms, rate " << c.rate
+                                        << ", clock " << c.clock);
         FlangerUnit* u = flanger_unit_create(c.min_ms, c.max_ms, c.rate, gain);
+        u->clock = c.clock;
         std::vector<float> out = run([u](const float* i, float* o, uint32_t n) {
             flanger_unit_process(u, i, o, n);
         }, in);
@@ -178,7 +231,8 @@ TEST(FlangerUnit, MatchesAStraightforwardModelExactly)
         const float span = (float)c.max_ms - (float)c.min_ms;
         int mismatches = 0;
         for (uint32_t f = 0; f < frames; f++) {
-            double ms = ((std::sin((double)((float)(f + 1) * k)) + 1.0) / 2.0) * span + c.min_ms;
+            uint32_t clock = c.clock + f + 1;
+            double ms = ((std::sin((double)((float)clock * k)) + 1.0) / 2.0) * span + c.min_ms;
             int d = (int)(ms * 44100.0 / 1000.0);
             // d = 0 reads the frame written a whole line ago.
             int back = d == 0 ? length : d;

@@ -355,3 +355,194 @@ TEST(Voice, WrapPhaseMatchesFmodfExactly)
             << x << ": " << want << " vs " << got;
     }
 }
+
+TEST(Voice, OscillatorsMatchThePlainPerFrameFormula)
+{
+    // Each frame: phase += increment, theta = fmodf(phase, 2pi), the shape's
+    // value weighted onto both sides, then level, clamp, swap and pan. The
+    // cases take phases below zero, standing still, near 2^26 and crossing
+    // multiples of 2pi both ways; odd tick lengths and a ring wrap leave
+    // partial vectors at every seam.
+    const float two_pi = 6.2831855f;
+    const struct {
+        float freq;     // Hz
+        float lower;    // Hz taken off by a constant modulation source
+        float phase;    // start phase, radians
+    } cases[] = {
+        {440.0f, 0.0f, 0.0f},       {0.0f, 0.0f, 0.0f},          {19999.0f, 0.0f, 1000.5f},
+        {440.0f, 880.0f, 0.0f},     {440.0f, 440.0f, -3.0f},     {20000.0f, 0.0f, 67108000.0f},
+        {440.0f, 0.0f, two_pi},     {100.0f, 300.0f, 12.5f},     {3.0f, 0.0f, 1.0e7f},
+        {440.0f, 0.0f, -40.0f},     {19999.0f, 0.0f, -1000.5f},
+    };
+    const uint32_t ticks[] = {883, 101, 882, 5};
+    for (uint8_t shape = WAVE_SINE; shape <= WAVE_NOISE; shape++) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "shape " << int(shape) << ", " << c.freq << " Hz - "
+                                            << c.lower << ", phase " << c.phase);
+            Instrument ins = one_oscillator(shape);
+            ins.volume = 8.0f; // loud enough to clip
+            ins.osc[0].fixed_freq = 1.0f; // times the multiplier: any frequency, 0 too
+            ins.osc[0].freq_mul = c.freq;
+            ins.osc[0].freq_lfo = 1;
+            ins.lfo[0] = {WAVE_RISE, 0.0f, c.lower}; // -1 x lower at every tick
+            VoiceFixture v(&ins);
+            v.voice->state->phase[0] = c.phase;
+            v.voice->write_pos = RING_FLOATS - 2 * 1001; // the second tick wraps
+            noise_reset();
+            std::vector<float> got;
+            for (uint32_t frames : ticks) {
+                uint32_t pos = v.voice->write_pos;
+                voice_render(v.voice, frames);
+                for (uint32_t i = 0; i < 2 * frames; i++) {
+                    got.push_back(v.voice->ring[(pos + i) % RING_FLOATS]);
+                }
+            }
+            noise_reset();
+            const float increment = (c.freq + -1.0f * c.lower) * 7.1237933e-5f;
+            const float weight = 0.5f * 1.0f * 32765.0f;
+            const float gain_first = 128.0f / 255.0f * 64.0f;
+            const float gain_second = (255.0f - 128.0f) / 255.0f * 64.0f;
+            float phase = c.phase;
+            std::vector<float> want;
+            for (uint32_t frames : ticks) {
+                for (uint32_t f = 0; f < frames; f++) {
+                    float s = shape == WAVE_NOISE ? noise_next() : 0.0f;
+                    if (shape != WAVE_NOISE) {
+                        phase += increment;
+                        s = waveform_value(shape, fmodf(phase, two_pi));
+                    }
+                    float side = (0.0f + s * weight / 3.0f) * 8.0f;
+                    side = std::min(std::max(side, -32768.0f), 32767.0f);
+                    want.push_back(side * gain_first / 64.0f);
+                    want.push_back(side * gain_second / 64.0f);
+                }
+            }
+            ASSERT_EQ(got.size(), want.size());
+            int mismatches = 0;
+            for (size_t i = 0; i < got.size(); i++) {
+                mismatches += memcmp(&got[i], &want[i], sizeof(float)) != 0;
+            }
+            EXPECT_EQ(mismatches, 0);
+            EXPECT_EQ(memcmp(&phase, &v.voice->state->phase[0], sizeof phase), 0);
+        }
+    }
+}
+
+TEST(Voice, ClockMovesAsOneAdditionPerFrame)
+{
+    // The clock is a float: it stops at 2^24, and odd starts round their own way.
+    const float starts[] = {0.0f, 16777000.0f, 16777216.0f, 0.5f, -2.5f, 1.0e9f, 16776334.0f};
+    Instrument ins = one_oscillator(WAVE_SINE);
+    for (float start : starts) {
+        VoiceFixture v(&ins);
+        v.voice->time = start;
+        voice_render(v.voice, TICK);
+        float want = start;
+        for (uint32_t f = 0; f < TICK; f++) want += 1.0f;
+        EXPECT_EQ(v.voice->time, want) << start;
+    }
+}
+
+TEST(Voice, UnknownShapesAddNothingToWhatTheRingHeld)
+{
+    // The tick starts from silence whatever the ring held, and an enabled
+    // oscillator of an unknown shape neither sounds nor clears the way.
+    Instrument sine = one_oscillator(WAVE_SINE);
+    sine.osc[0].enabled = 0;
+    sine.osc[1] = one_oscillator(WAVE_SINE).osc[0];
+    Instrument unknown_first = sine;
+    unknown_first.osc[0].enabled = 1;
+    unknown_first.osc[0].waveform = 9;
+    Instrument unknown_only = unknown_first;
+    unknown_only.osc[1].enabled = 0;
+    const struct {
+        const Instrument* ins;
+        bool silent;
+    } cases[] = {{&unknown_first, false}, {&unknown_only, true}};
+    for (const auto& c : cases) {
+        VoiceFixture want(&sine);
+        VoiceFixture got(c.ins);
+        std::fill(got.voice->ring, got.voice->ring + RING_FLOATS, 123.0f);
+        voice_render(want.voice, TICK);
+        voice_render(got.voice, TICK);
+        int mismatches = 0;
+        for (uint32_t i = 0; i < 2 * TICK; i++) {
+            float expected = c.silent ? 0.0f : want.voice->ring[i];
+            mismatches += memcmp(&got.voice->ring[i], &expected, sizeof(float)) != 0;
+        }
+        EXPECT_EQ(mismatches, 0) << c.silent;
+        EXPECT_EQ(got.voice->ring[2 * TICK], 123.0f);
+    }
+}
+
+TEST(Voice, OscillatorsSumInOrderAndDrawNoiseOneAfterAnother)
+{
+    // Per tick each oscillator in turn takes its frames (noise oscillators
+    // their own runs of the shared generator), and each sample sums them in
+    // oscillator order onto silence. Unknown shapes (0, 9) add nothing.
+    const float two_pi = 6.2831855f;
+    const struct {
+        uint8_t shape[OSC_COUNT];
+    } cases[] = {
+        {{WAVE_SINE, WAVE_SQUARE, WAVE_TRIANGLE}}, {{WAVE_NOISE, WAVE_SINE, WAVE_NOISE}},
+        {{WAVE_NOISE, WAVE_NOISE, WAVE_NOISE}},    {{9, WAVE_NOISE, WAVE_RISE}},
+        {{WAVE_SINE, 0, WAVE_FALL}},               {{WAVE_RAMP2, WAVE_NOISE, 9}},
+    };
+    const float freq[OSC_COUNT] = {440.0f, 1234.5f, 61.0f};
+    const float volume[OSC_COUNT] = {0.9f, 0.35f, 0.6f};
+    const uint32_t ticks[] = {883, 1201, 882};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.shape[0]) << " " << int(c.shape[1]) << " "
+                                        << int(c.shape[2]));
+        Instrument ins = plain_instrument();
+        for (int i = 0; i < OSC_COUNT; i++) {
+            ins.osc[i] = one_oscillator(c.shape[i]).osc[0];
+            ins.osc[i].fixed_freq = 1.0f;
+            ins.osc[i].freq_mul = freq[i];
+            ins.osc[i].volume = volume[i];
+        }
+        VoiceFixture v(&ins);
+        v.voice->write_pos = RING_FLOATS - 2 * 1500; // the second tick wraps
+        noise_reset();
+        std::vector<float> got;
+        for (uint32_t frames : ticks) {
+            uint32_t pos = v.voice->write_pos;
+            voice_render(v.voice, frames);
+            for (uint32_t i = 0; i < 2 * frames; i++) {
+                got.push_back(v.voice->ring[(pos + i) % RING_FLOATS]);
+            }
+        }
+        noise_reset();
+        float phase[OSC_COUNT] = {0.0f, 0.0f, 0.0f};
+        std::vector<float> want;
+        for (uint32_t frames : ticks) {
+            std::vector<float> value[OSC_COUNT];
+            for (int i = 0; i < OSC_COUNT; i++) {
+                for (uint32_t f = 0; f < frames; f++) {
+                    if (c.shape[i] == WAVE_NOISE) {
+                        value[i].push_back(noise_next());
+                        continue;
+                    }
+                    phase[i] += freq[i] * 7.1237933e-5f;
+                    value[i].push_back(waveform_value(c.shape[i], fmodf(phase[i], two_pi)));
+                }
+            }
+            for (uint32_t f = 0; f < frames; f++) {
+                float side = 0.0f;
+                for (int i = 0; i < OSC_COUNT; i++) {
+                    bool known = c.shape[i] >= WAVE_SINE && c.shape[i] <= WAVE_NOISE;
+                    if (known) side = side + value[i][f] * (0.5f * volume[i] * 32765.0f) / 3.0f;
+                }
+                side = std::min(std::max(side, -32768.0f), 32767.0f);
+                want.push_back(side * (128.0f / 255.0f * 64.0f) / 64.0f);
+                want.push_back(side * ((255.0f - 128.0f) / 255.0f * 64.0f) / 64.0f);
+            }
+        }
+        ASSERT_EQ(got.size(), want.size());
+        int mismatches = 0;
+        for (size_t i = 0; i < got.size(); i++) {
+            mismatches += memcmp(&got[i], &want[i], sizeof(float)) != 0;
+        }
+        EXPECT_EQ(mismatches, 0);
+    }
+}
