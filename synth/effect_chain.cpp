@@ -1,5 +1,6 @@
 // Effect chain: building the unit graph from its configuration array and running one block.
 #include "synth/effect_chain.h"
+#include "synth/simd_local.h"
 
 #include <cfloat>
 #include <cmath>
@@ -21,8 +22,6 @@ static const double WORD_RANGE = 65536.0;
 static const float MASTER_TERM_LIMIT = 2147483648.0f;  // 2^31
 static const int64_t SAMPLE_MIN = -32768;
 static const int64_t SAMPLE_MAX = 32767;
-
-typedef float Float4 __attribute__((vector_size(16)));
 
 // Reads the configuration front to back; the first problem is printed and
 // makes every later read fail.

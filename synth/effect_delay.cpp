@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "synth/effect_units.h"
+#include "synth/simd_local.h"
 
 // Echo counters past this return their pointer to the line's first frame.
 static const uint32_t ECHO_LAST_COUNT = ECHO_LINE_FRAMES - 1;
@@ -33,8 +34,6 @@ static const double FLANGER_EXACT_SLACK = 1.0e-6;
 // double rounding of results below 3e6 frames, stay far under it.
 static const double FLANGER_STEADY_ERROR = 1.0e-7;
 
-typedef float Float4 __attribute__((vector_size(16)));
-typedef int32_t Int4 __attribute__((vector_size(16)));
 
 // ---- Helpers --------------------------------------------------------------
 

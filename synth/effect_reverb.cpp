@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "synth/effect_units.h"
+#include "synth/simd_local.h"
 
 // Line lengths in frames for the first side; the second side adds the spread.
 static const uint32_t REVERB_COMB_FRAMES[REVERB_COMBS] = {
@@ -26,8 +27,6 @@ static const uint32_t FLOAT_EXPONENT_BITS = 0x7F800000;
 // Combs run side by side in groups of this many (one vector lane each).
 static const int COMB_GROUP = 4;
 
-typedef float Float4 __attribute__((vector_size(16)));
-typedef int32_t Int4 __attribute__((vector_size(16)));
 static_assert(REVERB_COMBS % COMB_GROUP == 0, "combs form whole groups");
 
 // Zero and denormals (all exponent bits clear) become 0, keeping the

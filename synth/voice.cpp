@@ -1,5 +1,6 @@
 // Voice rendering: oscillators, modulation sources, envelope and filter per channel.
 #include "synth/voice.h"
+#include "synth/simd_local.h"
 
 #include <cassert>
 #include <cmath>
@@ -186,8 +187,6 @@ static inline float wrap_phase_step(float x, double* base)
     return theta;
 }
 
-// Four floats in one SSE register; each lane rounds as the scalar code would.
-typedef float Float4 __attribute__((vector_size(16)));
 
 // region[2f] += s[f] * weight_a / 3 and region[2f + 1] += s[f] * weight_b / 3
 // for n frames, two frames per vector step (same operations, same order).
