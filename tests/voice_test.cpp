@@ -56,6 +56,18 @@ struct VoiceFixture {
         }
         return out;
     }
+    // Renders ticks of the given lengths and returns every sample they wrote,
+    // following the ring across its wrap.
+    std::vector<float> render_ticks(const std::vector<uint32_t>& ticks)
+    {
+        std::vector<float> out;
+        for (uint32_t frames : ticks) {
+            uint32_t pos = voice->write_pos;
+            voice_render(voice, frames);
+            for (uint32_t i = 0; i < 2 * frames; i++) out.push_back(voice->ring[(pos + i) % RING_FLOATS]);
+        }
+        return out;
+    }
 };
 
 // Frames between the first and the last upward zero crossing, over the count.
@@ -374,7 +386,7 @@ TEST(Voice, OscillatorsMatchThePlainPerFrameFormula)
         {440.0f, 0.0f, two_pi},     {100.0f, 300.0f, 12.5f},     {3.0f, 0.0f, 1.0e7f},
         {440.0f, 0.0f, -40.0f},     {19999.0f, 0.0f, -1000.5f},
     };
-    const uint32_t ticks[] = {883, 101, 882, 5};
+    const std::vector<uint32_t> ticks = {883, 101, 882, 5};
     for (uint8_t shape = WAVE_SINE; shape <= WAVE_NOISE; shape++) {
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << "shape " << int(shape) << ", " << c.freq << " Hz - "
@@ -389,14 +401,7 @@ TEST(Voice, OscillatorsMatchThePlainPerFrameFormula)
             v.voice->state->phase[0] = c.phase;
             v.voice->write_pos = RING_FLOATS - 2 * 1001; // the second tick wraps
             noise_reset();
-            std::vector<float> got;
-            for (uint32_t frames : ticks) {
-                uint32_t pos = v.voice->write_pos;
-                voice_render(v.voice, frames);
-                for (uint32_t i = 0; i < 2 * frames; i++) {
-                    got.push_back(v.voice->ring[(pos + i) % RING_FLOATS]);
-                }
-            }
+            const std::vector<float> got = v.render_ticks(ticks);
             noise_reset();
             const float increment = (c.freq + -1.0f * c.lower) * 7.1237933e-5f;
             const float weight = 0.5f * 1.0f * 32765.0f;
@@ -490,7 +495,7 @@ TEST(Voice, OscillatorsSumInOrderAndDrawNoiseOneAfterAnother)
     };
     const float freq[OSC_COUNT] = {440.0f, 1234.5f, 61.0f};
     const float volume[OSC_COUNT] = {0.9f, 0.35f, 0.6f};
-    const uint32_t ticks[] = {883, 1201, 882};
+    const std::vector<uint32_t> ticks = {883, 1201, 882};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.shape[0]) << " " << int(c.shape[1]) << " "
                                         << int(c.shape[2]));
@@ -504,14 +509,7 @@ TEST(Voice, OscillatorsSumInOrderAndDrawNoiseOneAfterAnother)
         VoiceFixture v(&ins);
         v.voice->write_pos = RING_FLOATS - 2 * 1500; // the second tick wraps
         noise_reset();
-        std::vector<float> got;
-        for (uint32_t frames : ticks) {
-            uint32_t pos = v.voice->write_pos;
-            voice_render(v.voice, frames);
-            for (uint32_t i = 0; i < 2 * frames; i++) {
-                got.push_back(v.voice->ring[(pos + i) % RING_FLOATS]);
-            }
-        }
+        const std::vector<float> got = v.render_ticks(ticks);
         noise_reset();
         float phase[OSC_COUNT] = {0.0f, 0.0f, 0.0f};
         std::vector<float> want;
