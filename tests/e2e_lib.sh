@@ -5,7 +5,9 @@ start_xvfb() {
   local n
   for n in $(seq 70 120); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    # -noreset: a server that resets whenever its last client leaves refuses
+    # connections for a moment, and the program under test could meet that.
+    Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$n"
     for _ in $(seq 1 50); do
