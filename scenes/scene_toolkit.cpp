@@ -20,9 +20,9 @@ static const float BEAT_ZOOM_DIVISOR = 5000.0f;
 // accent_shake: remainder of a random number, in tenths of a degree.
 static const float SHAKE_TENTHS_PER_DEGREE = 10.0f;
 
-// Orb recipe: 16 x 16 sphere of radius 1, husk 10 % larger with one step of
-// spikes scaled 0.6 and pushed out 1 unit; tumbling point 3 units behind.
-static const float ORB_RADIUS = 1.0f;
+// Orb recipe: sphere of radius 16 with 16 divisions, husk 10 % larger with one
+// step of spikes scaled 0.6 and pushed out 1 unit; tumbling point 3 units behind.
+static const float ORB_RADIUS = 16.0f;
 static const unsigned ORB_SPHERE_DIVISIONS = 16;
 static const uint32_t ORB_COLOUR = 0xFFFFFFFF;
 static const float HUSK_SCALE = 1.1f;

@@ -24,7 +24,7 @@ void light_flash(float base);
 
 // The orb: one sphere drawn three ways.
 struct Orb {
-    Mesh* core; // radius 1 sphere, flat shaded, opaque, sphere-mapped with the core texture
+    Mesh* core; // radius 16 sphere, flat shaded, opaque, sphere-mapped with the core texture
     Mesh* dots; // the same faces with the dots texture, additive, drawn as points
     Mesh* husk; // scaled 1.1 and extruded into 0.6-scaled spikes, additive
 };

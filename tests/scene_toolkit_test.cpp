@@ -159,6 +159,8 @@ TEST_F(OrbTest, BuildGivesOpaqueCoreAdditiveDotsAndSpikedHusk)
     EXPECT_EQ(polygon_total(orb->core), 1024u);
     EXPECT_EQ(orb->core->blend, 0);
     EXPECT_EQ(orb->core->groups->polygons[0]->texture, core_texture);
+    // A sphere of radius 16: the last polygon is a north-cap triangle led by the pole.
+    EXPECT_FLOAT_EQ(orb->core->groups->polygons[1023]->vertices[0].position.y, 16.0f);
 
     EXPECT_EQ(polygon_total(orb->dots), 1024u);
     EXPECT_EQ(orb->dots->blend, 1);
@@ -172,6 +174,10 @@ TEST_F(OrbTest, BuildGivesOpaqueCoreAdditiveDotsAndSpikedHusk)
     EXPECT_EQ(polygon_total(orb->husk), 4096u);
     EXPECT_EQ(orb->husk->blend, 1);
     EXPECT_EQ(orb->husk->groups->polygons[0]->texture, dots_texture);
+    // Each side quad ends (vertices 2 and 3) on the sphere scaled 1.1 to radius 17.6.
+    const Polygon* side = orb->husk->groups->polygons[1];
+    EXPECT_NEAR(vec3_length(&side->vertices[2].position), 17.6f, 1e-3);
+    EXPECT_NEAR(vec3_length(&side->vertices[3].position), 17.6f, 1e-3);
 
     // Copied before the core was compiled, so each has a list of its own.
     EXPECT_NE(orb->core->display_list, 0u);

@@ -111,55 +111,61 @@ TEST_F(Scenes12Test, SceneOneIsACyanBlueLandscapeInsideTheBand)
 }
 
 // Where the orb's centre lands in the window at scene 2 time t, from its
-// placement and the fixed projection (30 degrees vertical, 4:3, 800 x 450 band).
-void orb_screen_position(float t, float* x, float* y_from_top)
+// placement and the fixed projection (30 degrees vertical, 4:3, 800 x 450
+// band), and the half-axes in pixels of the disc a radius-16 core covers there.
+struct OrbView {
+    float x, y_from_top; // centre
+    float rx, ry;        // core half-axes
+};
+
+OrbView orb_screen_view(float t)
 {
     Matrix m;
     mat_identity(m);
     mat_translate(m, 2 * sinf(0.2f * t), 2 * cosf(0.3f * t), 20 * sinf(t) + 65);
     mat_rotate_xyz(m, 10 * t, 20 * t, 30 * t);
     mat_translate(m, 0, 0, 3);
+    const double core_radius = 16.0;
     const double tan_half = std::tan(15.0 * M_PI / 180.0);
-    const double nx = m[12] / m[14] / (tan_half * WINDOW_WIDTH / WINDOW_HEIGHT);
-    const double ny = m[13] / m[14] / tan_half;
-    *x = (float)(WINDOW_WIDTH / 2 * (1 + nx));
-    *y_from_top = (float)(BAND_TOP + PICTURE_HEIGHT / 2 * (1 - ny));
+    const double x_scale = WINDOW_WIDTH / 2 / (tan_half * WINDOW_WIDTH / WINDOW_HEIGHT);
+    const double y_scale = PICTURE_HEIGHT / 2 / tan_half;
+    OrbView v;
+    v.x = (float)(WINDOW_WIDTH / 2 + x_scale * m[12] / m[14]);
+    v.y_from_top = (float)(BAND_TOP + PICTURE_HEIGHT / 2 - y_scale * m[13] / m[14]);
+    v.rx = (float)(x_scale * core_radius / m[14]);
+    v.ry = (float)(y_scale * core_radius / m[14]);
+    return v;
 }
 
-struct OrbCase {
-    float time;
-    bool core_visible; // near enough (46 units) for the core to show between the dots
-};
-
-TEST_F(Scenes12Test, SceneTwoShowsAWarmOrbWithBlueDotsInTheVeil)
+TEST_F(Scenes12Test, SceneTwoShowsAWarmOrbOfRadiusSixteenInTheVeil)
 {
-    // At 50 s the orb is 83 units away and its 3-pixel dots cover the core.
-    const OrbCase cases[] = {{35.0f, true}, {50.0f, false}};
-    for (const OrbCase& c : cases) {
-        const float time = c.time;
+    // Times at which the whole orb is in the band: 79 and 83 units away.
+    for (float time : {44.0f, 50.0f}) {
         const Image im = draw_frame(time);
         const BandStats s = band_stats(im);
         EXPECT_EQ(s.outside_lit, 0) << time;
         EXPECT_GT(s.lit, 0.95) << time;
-        EXPECT_GT(s.g, 100.0) << time; // the cyan veil fills the band
 
-        // Warm core pixels and blue dot pixels sit where the orb is placed.
-        float ox, oy;
-        orb_screen_position(time - 30.0f, &ox, &oy);
+        // The opaque core hides the cyan veil across its disc; around the
+        // husk the veil shows again. Warm core pixels centre on the orb.
+        const OrbView o = orb_screen_view(time - 30.0f);
+        long inner = 0, inner_veil = 0, outer = 0, outer_veil = 0, warm = 0;
         double wx = 0, wy = 0;
-        long warm = 0, blue = 0;
         for (int y = BAND_TOP; y < BAND_BOTTOM; y++) {
             for (int x = 0; x < WINDOW_WIDTH; x++) {
                 const uint8_t* p = pixel(im, x, y);
+                const double e = std::hypot((x - o.x) / o.rx, (y - o.y_from_top) / o.ry);
+                const bool veil = p[1] > p[0] + 60;
+                if (e < 0.8) inner++, inner_veil += veil;
+                if (e > 1.4 && e < 1.6) outer++, outer_veil += veil;
                 if (p[0] > 60 && p[0] >= p[2] + 30) wx += x, wy += y, warm++;
-                const bool near = std::hypot(x - ox, y - oy) < 40;
-                blue += near && p[2] > p[1] + 40 && p[2] > p[0] + 40;
             }
         }
-        EXPECT_GT(blue, 10) << time;
-        if (!c.core_visible) continue;
+        ASSERT_GT(inner, 0) << time;
+        EXPECT_LT((double)inner_veil / inner, 0.02) << time;
+        EXPECT_GT((double)outer_veil / outer, 0.5) << time;
         ASSERT_GT(warm, 20) << time;
-        EXPECT_LT(std::hypot(wx / warm - ox, wy / warm - oy), 15.0) << time;
+        EXPECT_LT(std::hypot(wx / warm - o.x, wy / warm - o.y_from_top), 15.0) << time;
     }
 }
 
