@@ -15,6 +15,11 @@ static const float FILTER_LEVEL = 65534.0f;   // 16-bit scale <-> filter's +-1
 
 static const double SHAPER_FULL_SCALE = 32767.0;
 static const double SHAPER_K_STEP = 10.0;     // exponent 1 - k / 10
+// Relative band around the fast power's result within which the library
+// formula's result surely lies: far wider than their difference (under
+// 2e-14 over the whole float range), far narrower than a float step (6e-8).
+static const double SHAPER_BAND_BELOW = 1.0 - 1.0e-12;
+static const double SHAPER_BAND_ABOVE = 1.0 + 1.0e-12;
 static const float OVERDRIVE_FULL_SCALE = 32767.0f;
 
 // Fast power for positive normal doubles, u^e = exp(e * log u), each half
@@ -177,16 +182,20 @@ void power_shaper_unit_process(PowerShaperUnit* unit, const float* mix, float* o
     const double exponent = 1.0 - unit->k / SHAPER_K_STEP;
     const PowTables& tables = pow_tables();
     // 32767 * (|x| / 32767)^e = 32767^(1 - e) * |x|^e: no division per sample.
+    // The fast result gives the float when its whole band rounds to one
+    // float; a band holding a rounding boundary is settled by the library
+    // formula, so every sample is exactly the float of the plain formula.
     const double scale = std::pow(SHAPER_FULL_SCALE, 1.0 - exponent);
     for (uint32_t i = 0; i < 2 * frames; i++) {
         float x = mix[i];
         double sign = (double)((x > 0.0f) - (x < 0.0f));
-        double y;
-        if (x == 0.0f) {
-            y = 0.0;  // sign 0: the result is 0 whatever the power
-        } else if (std::isfinite(x)) {
+        double y = 0.0;  // x = 0: sign 0, the result is 0 whatever the power
+        bool settled = x == 0.0f;
+        if (!settled && std::isfinite(x)) {
             y = sign * scale * fast_pow(tables, std::fabs((double)x), exponent);
-        } else {
+            settled = (float)(y * SHAPER_BAND_BELOW) == (float)(y * SHAPER_BAND_ABOVE);
+        }
+        if (!settled) {
             y = sign * SHAPER_FULL_SCALE * std::pow(std::fabs((double)x) / SHAPER_FULL_SCALE, exponent);
         }
         output[i] = (float)y;
