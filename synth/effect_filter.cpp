@@ -155,7 +155,8 @@ void swept_filter_unit_process(SweptFilterUnit* unit, const float* mix, float* o
     // The sweep moves once per call; the first call already uses the
     // advanced phase.
     unit->sweep_phase += unit->rate * SWEEP_STEP;
-    unit->cutoff = std::sin(unit->sweep_phase) * unit->depth + unit->base_cutoff;
+    // The sine of the float phase in double precision, stored as a float.
+    unit->cutoff = (float)(sin((double)unit->sweep_phase) * unit->depth + unit->base_cutoff);
     unit->coef_a = unit->cutoff * FILTER_COEF_SCALE / unit->scale_a;
     unit->coef_b = unit->cutoff * FILTER_COEF_SCALE / unit->scale_b;
     const float damping = 1.0f - unit->resonance;

@@ -524,6 +524,24 @@ TEST(SweptFilterUnit, BuiltInSweepStartsNearCoefficientPoint5488)
     swept_filter_unit_destroy(u);
 }
 
+TEST(SweptFilterUnit, CutoffIsTheDoublePrecisionSineOfTheFloatPhase)
+{
+    SweptFilterUnit* u = swept_filter_unit_create(2000.0f, 0.2f, 0.37f, 400.0f);
+    std::vector<float> in(2 * BLOCK, 0.0f), out(in.size());
+    float phase = 0.0f;
+    int single_precision_differs = 0;
+    for (int block = 0; block < 400; block++) {
+        swept_filter_unit_process(u, in.data(), out.data(), BLOCK);
+        phase += 0.37f * 0.29179054f;
+        const float want = (float)(sin((double)phase) * 400.0f + 2000.0f);
+        ASSERT_EQ(u->cutoff, want) << "block " << block;
+        single_precision_differs += (float)(sinf(phase) * 400.0f + 2000.0f) != want;
+    }
+    // The case must be able to tell the two precisions apart.
+    EXPECT_GT(single_precision_differs, 0);
+    swept_filter_unit_destroy(u);
+}
+
 // ---- Shapers, gain, phase inversion --------------------------------------------
 
 TEST(PowerShaperUnit, RaisesQuietPartsTowardFullScale)
