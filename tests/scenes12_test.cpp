@@ -6,96 +6,16 @@
 #include "runtime/gl_setup.h"
 #include "runtime/sync.h"
 #include "scenes/scenes.h"
-#include "support/gl_test.h"
+#include "support/scene_image.h"
 #include "tools/offscreen.h"
 
 #include <GL/gl.h>
 #include <cmath>
 #include <cstdlib>
-#include <vector>
 
 namespace {
 
-const int BAND_TOP = WINDOW_HEIGHT - PICTURE_Y - PICTURE_HEIGHT; // first picture row from the top
-const int BAND_BOTTOM = BAND_TOP + PICTURE_HEIGHT;               // first black row below it
-const double BAND_PIXELS = (double)WINDOW_WIDTH * PICTURE_HEIGHT;
-
-class Scenes12Test : public GlTest {
-protected:
-    void SetUp() override
-    {
-        GlTest::SetUp();
-        static bool loaded = false;
-        if (!loaded) {
-            demo_load();
-            loaded = true;
-        }
-        sync_reset();
-        light_reset();
-    }
-    void TearDown() override
-    {
-        sync_reset();
-        light_reset();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-    }
-};
-
-typedef std::vector<uint8_t> Image; // RGB, top row first
-
-const uint8_t* pixel(const Image& im, int x, int y) { return &im[3 * (y * WINDOW_WIDTH + x)]; }
-
-// One frame through the frame code, as a fresh capture draws it.
-Image draw_frame(float time)
-{
-    DemoLoop loop;
-    demo_loop_init(&loop);
-    demo_draw_frame(&loop, time);
-    return offscreen_read_rgb(WINDOW_WIDTH, WINDOW_HEIGHT);
-}
-
-// The same scene time drawn by the render step alone: no fade.
-Image draw_unfaded(RenderStep step, float t)
-{
-    viewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    viewport(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
-    step(t, 1);
-    return offscreen_read_rgb(WINDOW_WIDTH, WINDOW_HEIGHT);
-}
-
-struct BandStats {
-    double r, g, b;   // band means, 0..255
-    double lit;       // share of band pixels with a channel above 8
-    long outside_lit; // pixels above or below the band that are not black
-    long warm;        // band pixels with red above 60 and at least 30 above blue
-};
-
-BandStats band_stats(const Image& im)
-{
-    BandStats s = {0, 0, 0, 0, 0, 0};
-    long lit = 0;
-    for (int y = 0; y < WINDOW_HEIGHT; y++) {
-        for (int x = 0; x < WINDOW_WIDTH; x++) {
-            const uint8_t* p = pixel(im, x, y);
-            if (y < BAND_TOP || y >= BAND_BOTTOM) {
-                s.outside_lit += (p[0] | p[1] | p[2]) != 0;
-                continue;
-            }
-            s.r += p[0];
-            s.g += p[1];
-            s.b += p[2];
-            lit += p[0] > 8 || p[1] > 8 || p[2] > 8;
-            s.warm += p[0] > 60 && p[0] >= p[2] + 30;
-        }
-    }
-    s.r /= BAND_PIXELS;
-    s.g /= BAND_PIXELS;
-    s.b /= BAND_PIXELS;
-    s.lit = lit / BAND_PIXELS;
-    return s;
-}
+typedef SceneTest Scenes12Test;
 
 TEST_F(Scenes12Test, SceneOneIsACyanBlueLandscapeInsideTheBand)
 {
