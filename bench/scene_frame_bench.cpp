@@ -62,3 +62,5 @@ static void BM_SceneFrame(benchmark::State& state, int scene)
 
 SCENE_FRAMES(scene1, 1);
 SCENE_FRAMES(scene2, 2);
+SCENE_FRAMES(scene5, 5);
+SCENE_FRAMES(scene6, 6);
