@@ -1,6 +1,8 @@
 // Wall time of the loading phase on the offscreen context: each build step in
-// load order, scenes 1 and 2 together, and the whole phase with its loading
-// screens. The context is opened once, outside every measurement.
+// load order, scenes 1 and 2 together, the solid subtractions inside scenes 5
+// and 6, and the whole phase with its loading screens. The context is opened
+// once, outside every measurement.
+#include "geometry/mesh.h"
 #include "runtime/demo.h"
 #include "runtime/gl_setup.h"
 #include "scenes/scenes.h"
@@ -61,6 +63,33 @@ static void BM_LoadingPhase(benchmark::State& state)
         glFinish();
     }
 }
+
+// The operands of scene 5's ring and scene 6's pierced block.
+static void hoop_operands(Mesh** a, Mesh** b)
+{
+    *a = mesh_cylinder(20, 8, 1, 16, 0xFFFFFFFF, nullptr);
+    *b = mesh_cylinder(18, 10, 1, 16, 0xFFFFFFFF, nullptr);
+}
+
+static void pierced_block_operands(Mesh** a, Mesh** b)
+{
+    *a = mesh_box(1, 1, 1, nullptr, 0xFFFFFFFF);
+    *b = mesh_cylinder(0.8f, 2, 1, 8, 0xFFFFFFFF, nullptr);
+    mesh_rotate(*b, 90, 0, 0);
+}
+
+// One subtraction, the release of its result included.
+static void BM_Subtract(benchmark::State& state, void (*operands)(Mesh**, Mesh**))
+{
+    Mesh *a, *b;
+    operands(&a, &b);
+    for (auto _ : state) mesh_free(mesh_subtract(a, b));
+    mesh_free(a);
+    mesh_free(b);
+}
+
+BENCHMARK_CAPTURE(BM_Subtract, hoop, hoop_operands)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Subtract, pierced_block, pierced_block_operands)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 #define BUILD_STEP(name, step)                                                                    \
     BENCHMARK_CAPTURE(BM_BuildStep, name, step)                                                   \

@@ -64,3 +64,5 @@ SCENE_FRAMES(scene1, 1);
 SCENE_FRAMES(scene2, 2);
 SCENE_FRAMES(scene3, 3);
 SCENE_FRAMES(scene4, 4);
+SCENE_FRAMES(scene5, 5);
+SCENE_FRAMES(scene6, 6);

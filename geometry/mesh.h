@@ -147,3 +147,46 @@ PolygonGroup* group_extrude(const PolygonGroup* group, float scale, float distan
 // with edge quads and corner polygons, group by group.
 void mesh_bevel(Mesh* mesh, float factor);
 void group_bevel(PolygonGroup* group, float factor);
+
+// Solid subtraction: every group of the cutting mesh is one convex solid whose
+// polygons, in array order, are its splitting planes. Pieces that must not be
+// seen are kept with hidden = 1, so a result holds every piece of both
+// operands. A cutting polygon without a plane (fewer than three vertices or
+// zero area) bounds nothing and is left out; a group of nothing else cuts
+// nothing.
+
+// A with B cut out: A's groups (visible outside B), then B's groups turned
+// inside out (visible inside A). Both operands stay unchanged.
+Mesh* mesh_subtract(const Mesh* A, const Mesh* B);
+// Consumes G: its pieces outside the convex group K stay as they are, those
+// inside are hidden. keep_coplanar 0 counts a polygon lying in a face of K and
+// facing the same way as outside K.
+PolygonGroup* group_clip_outside(PolygonGroup* G, const PolygonGroup* K, uint8_t keep_coplanar);
+// Consumes G: its pieces inside K stay as they are, those outside are hidden.
+PolygonGroup* group_clip_inside(PolygonGroup* G, const PolygonGroup* K, uint8_t keep_coplanar);
+// Consumes p. Returns the chain of its pieces outside the solid bounded by
+// planes[depth .. count - 1] and appends the piece inside to *inside. A piece
+// lying in the last plane is released, unless it faces the same way with
+// keep_coplanar 0 (then it counts as outside). A polygon of planes without a
+// plane counts as one p lies behind.
+Polygon* polygon_clip_outside(Polygon* p, Polygon* const* planes, unsigned depth, unsigned count,
+                              uint8_t keep_coplanar, Polygon** inside);
+// Consumes p. Returns the piece inside that solid (at most one polygon) and
+// appends the pieces outside to *outside; the last plane releases a piece
+// lying in it as above.
+Polygon* polygon_clip_inside(Polygon* p, Polygon* const* planes, unsigned depth, unsigned count,
+                             uint8_t keep_coplanar, Polygon** outside);
+// Plane through vertex a of the first triangle; its normal is the winding
+// normal, or the averaged vertex normal of that triangle where their dot
+// product lies more than 0.1 from 1. Null without three vertices, without
+// triangles or with zero area. Release with plane_free.
+Plane* polygon_plane(const Polygon* p);
+// PLANE_FRONT, PLANE_BACK, PLANE_SPANNING or PLANE_ON; a vertex within 0.0001
+// of the plane counts as on it and on both sides.
+uint32_t polygon_classify(const Polygon* p, const Plane* plane);
+// Fills the caller's records front and back (old arrays released) with the
+// pieces of p on either side of the plane (plane_side's 0.001): visible, p's
+// texture, fan triangles (none below three vertices). A vertex on the plane
+// goes to both. Returns false, leaving both pieces empty, when a piece would
+// exceed the 255 vertices a polygon holds.
+bool polygon_split(const Polygon* p, const Plane* plane, Polygon* front, Polygon* back);
