@@ -62,3 +62,6 @@ static void BM_SceneFrame(benchmark::State& state, int scene)
 
 SCENE_FRAMES(scene1, 1);
 SCENE_FRAMES(scene2, 2);
+SCENE_FRAMES(scene7, 7);
+SCENE_FRAMES(scene8, 8);
+SCENE_FRAMES(scene9, 9);
