@@ -66,3 +66,6 @@ SCENE_FRAMES(scene3, 3);
 SCENE_FRAMES(scene4, 4);
 SCENE_FRAMES(scene5, 5);
 SCENE_FRAMES(scene6, 6);
+SCENE_FRAMES(scene7, 7);
+SCENE_FRAMES(scene8, 8);
+SCENE_FRAMES(scene9, 9);

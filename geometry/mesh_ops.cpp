@@ -181,9 +181,20 @@ static Polygon* extrude_sides(const Polygon* q, const Polygon* r, const Texture*
     return chain;
 }
 
-// Group list for one polygon: one group per step, the last led by the cap.
-static PolygonGroup* polygon_extrude(const Polygon* p, float scale, float distance, float rx, float ry, float rz,
-                                     unsigned steps, PolygonGroup* result)
+// Links group in after *last, or as the whole list when there is none yet.
+static void group_link_after(PolygonGroup* group, PolygonGroup** first, PolygonGroup** last)
+{
+    group->prev = *last;
+    group->next = nullptr;
+    if (*last) (*last)->next = group;
+    else *first = group;
+    *last = group;
+}
+
+// One group per step, the last led by the cap, linked in after *last: the
+// urchin's 8192 groups would cost a walk along the list each otherwise.
+static void polygon_extrude(const Polygon* p, float scale, float distance, float rx, float ry, float rz,
+                            unsigned steps, PolygonGroup** first, PolygonGroup** last)
 {
     Polygon* q = polygon_copy(p);
     for (unsigned left = steps; left > 0; left--) {
@@ -191,24 +202,24 @@ static PolygonGroup* polygon_extrude(const Polygon* p, float scale, float distan
         extrude_ring(q, scale, distance, rx, ry, rz);
         Polygon* chain = left == 1 ? chain_append(q, nullptr) : nullptr;
         chain = extrude_sides(q, r, p->texture, chain);
-        result = group_list_append(group_from_chain(chain), result);
+        group_link_after(group_from_chain(chain), first, last);
         polygon_free(r);
     }
     // With no steps the ring never joins a group.
     if (steps == 0) polygon_free(q);
-    return result;
 }
 
 PolygonGroup* group_extrude(const PolygonGroup* group, float scale, float distance, float rx, float ry, float rz,
                             unsigned steps)
 {
-    PolygonGroup* result = nullptr;
+    PolygonGroup* first = nullptr;
+    PolygonGroup* last = nullptr;
     for (unsigned i = 0; i < group->polygon_count; i++) {
         const Polygon* p = group->polygons[i];
         if (p->hidden) continue;
-        result = polygon_extrude(p, scale, distance, rx, ry, rz, steps, result);
+        polygon_extrude(p, scale, distance, rx, ry, rz, steps, &first, &last);
     }
-    return result;
+    return first;
 }
 
 void mesh_extrude(Mesh* mesh, float scale, float distance, float rx, float ry, float rz, unsigned steps)

@@ -1,0 +1,101 @@
+// Levels of captured output for the end-to-end tests: how much of each
+// frame's picture band is lit, and how loud each second of a WAV file is.
+// Usage: capture_levels frames FILE.png...   one line per file:
+//          FILE LIT_PERCENT BAND_MEAN OUTSIDE_LIT
+//        (OUTSIDE_LIT: lit pixels above or below the band, beyond the two
+//        rows next to it that 3-pixel points on the band's edge reach)
+//        capture_levels sound FILE.wav       one line per whole second:
+//          SECOND RMS (16-bit sample scale, both channels)
+// Exit 0, or 1 when a file cannot be read.
+#include "runtime/gl_setup.h"
+#include "tools/wav_write.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <png.h>
+#include <vector>
+
+// A channel above this counts a band pixel as lit.
+static const int LIT_LEVEL = 8;
+static const int BAND_TOP = WINDOW_HEIGHT - PICTURE_Y - PICTURE_HEIGHT; // rows from the top
+static const int BAND_BOTTOM = BAND_TOP + PICTURE_HEIGHT;               // first row below
+// The viewport does not clip wide points: the orb's 3-pixel dots centred on
+// the band's first or last row reach this many rows beyond it.
+static const int POINT_REACH = 2;
+
+// Reads an 800 x 600 PNG as 8-bit RGB, top row first.
+static bool read_rgb(const char* path, std::vector<uint8_t>* rgb)
+{
+    png_image image;
+    memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path)) return false;
+    image.format = PNG_FORMAT_RGB;
+    if (image.width != (png_uint_32)WINDOW_WIDTH || image.height != (png_uint_32)WINDOW_HEIGHT) {
+        png_image_free(&image);
+        return false;
+    }
+    rgb->resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, rgb->data(), 0, nullptr) != 0;
+}
+
+static bool frame_levels(const char* path)
+{
+    std::vector<uint8_t> rgb;
+    if (!read_rgb(path, &rgb)) {
+        fprintf(stderr, "capture_levels: cannot read %s as an 800 x 600 PNG\n", path);
+        return false;
+    }
+    long lit = 0, outside_lit = 0;
+    double sum = 0;
+    for (int y = 0; y < WINDOW_HEIGHT; y++) {
+        const bool band = y >= BAND_TOP && y < BAND_BOTTOM;
+        const bool beyond_points = y < BAND_TOP - POINT_REACH || y >= BAND_BOTTOM + POINT_REACH;
+        for (int x = 0; x < WINDOW_WIDTH; x++) {
+            const uint8_t* p = &rgb[3 * (y * WINDOW_WIDTH + x)];
+            if (!band) {
+                outside_lit += beyond_points && (p[0] | p[1] | p[2]) != 0;
+                continue;
+            }
+            lit += p[0] > LIT_LEVEL || p[1] > LIT_LEVEL || p[2] > LIT_LEVEL;
+            sum += p[0] + p[1] + p[2];
+        }
+    }
+    const double band_pixels = (double)WINDOW_WIDTH * PICTURE_HEIGHT;
+    printf("%s %.1f %.2f %ld\n", path, 100.0 * lit / band_pixels, sum / (3 * band_pixels), outside_lit);
+    return true;
+}
+
+// Our own WAV files: a 44-byte header, then 16-bit stereo frames.
+static bool sound_levels(const char* path)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file || fseek(file, WAV_HEADER_BYTES, SEEK_SET) != 0) {
+        fprintf(stderr, "capture_levels: cannot read %s\n", path);
+        if (file) fclose(file);
+        return false;
+    }
+    std::vector<int16_t> second(WAV_RATE * WAV_CHANNELS);
+    for (long s = 0;; s++) {
+        const size_t got = fread(second.data(), sizeof(int16_t), second.size(), file);
+        if (got < second.size()) break; // a partial last second is not reported
+        double energy = 0;
+        for (int16_t v : second) energy += (double)v * v;
+        printf("%ld %.1f\n", s, std::sqrt(energy / (double)got));
+    }
+    fclose(file);
+    return true;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && strcmp(argv[1], "frames") == 0) {
+        bool ok = true;
+        for (int i = 2; i < argc; i++) ok = frame_levels(argv[i]) && ok;
+        return ok ? 0 : 1;
+    }
+    if (argc == 3 && strcmp(argv[1], "sound") == 0) return sound_levels(argv[2]) ? 0 : 1;
+    fprintf(stderr, "usage: capture_levels frames FILE.png... | capture_levels sound FILE.wav\n");
+    return 2;
+}
