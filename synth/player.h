@@ -74,7 +74,7 @@ void player_start(Player* player, float gain, uint8_t loop);
 // The same, `frame` frames into the song (at 44,100 per second), with the
 // state playing from the start would have given: everything before is
 // rendered and thrown away with the callbacks silenced, and the device's first
-// frame is exactly `frame`. About 1 s of work per 90 s skipped.
+// frame is exactly `frame`. About 1 s of work per 100 s skipped.
 void player_start_at(Player* player, float gain, uint8_t loop, uint64_t frame);
 // Tick 0, tick length from the song's tempo, device unpaused. A tempo change
 // takes effect only here (player_start does the same around its first block).
