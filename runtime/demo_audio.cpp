@@ -19,8 +19,9 @@ static Player* device_player(Song* song)
         return nullptr;
     }
     Player* player = player_create(song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
-    if (!player && !audio_device_is_open()) {
-        fprintf(stderr, "quiet-harbor: no sound: %s\n", audio_open_error());
+    if (!player) {
+        const char* why = audio_open_error();
+        fprintf(stderr, "quiet-harbor: no sound: %s\n", why[0] ? why : "the effect chain was rejected");
     }
     return player;
 }

@@ -104,6 +104,7 @@ static Player* player_create_with(Song* song, const double* chain_config, size_t
 
 bool audio_open()
 {
+    s_audio_error[0] = '\0';
     if (!SDL_WasInit(SDL_INIT_AUDIO)) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return audio_open_failed();
         s_audio_subsystem_ours = true;

@@ -91,7 +91,7 @@ double player_played_seconds(const Player* player);
 
 // Device
 // Opens the sound device with audio_callback; false when it cannot be opened,
-// and audio_open_error() then says why.
+// and audio_open_error() then says why (empty after a success).
 bool audio_open();
 const char* audio_open_error();
 void audio_close();
