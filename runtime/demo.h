@@ -40,11 +40,17 @@ struct DemoLoop {
 
 void demo_loop_init(DemoLoop* loop);
 // Draws one frame at `time` seconds after playback started: clear, letterbox,
-// the timeline's render step, fades. Sets loop->stop (drawing only the cleared
-// frame) once the timeline has ended. Does not swap or pump audio.
+// the timeline's render step, fades, all between demo_picture_begin and
+// demo_picture_end. Sets loop->stop (drawing only the cleared frame) once the
+// timeline has ended. Does not swap or pump audio.
 void demo_draw_frame(DemoLoop* loop, float time);
 // The same with another table of ten entries in place of TIMELINE.
 void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table);
+// Clears the whole window, then sets the 800 x 450 letterbox viewport and
+// clips all drawing to it (scissor test), so the bands stay black.
+void demo_picture_begin();
+// Ends the clipping, so whole-window drawing (loading screen, clears) works.
+void demo_picture_end();
 
 // Start-up before playback: the two fonts, then ten loading screens each
 // followed by a build step in load order, then the light reset. `after_step`,

@@ -1,6 +1,8 @@
 // The presentation's music: the compiled-in song played through the player,
 // reporting its cells to the sync state. The window and the capture tool
 // start and stop it through these functions, so both hear the same thing.
+// Also the presentation's clock, which follows the music while a sound device
+// plays it.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +22,27 @@ const uint8_t DEMO_LOOP = 1;
 // player_create with the built-in effect chain (on the sound device when
 // `device` is true, else offline for the capture tool), the sync callback as
 // row callback, then player_start with gain 1.4 and looping on, which queues
-// the first block. Returns true when there is a player.
-bool demo_audio_start(DemoAudio* audio, bool device);
+// the first block. With `start_seconds` the music starts at the frame nearest
+// to it (round(start_seconds x 44,100)), with what came before rendered and
+// thrown away unheard and unreported. Returns true when there is a player;
+// with `device` and none, says on stderr why there is no sound.
+bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds = 0.0);
 // After every swap: pumps until the audio queue is full. Nothing without a player.
 void demo_audio_pump(DemoAudio* audio);
-// Shutdown: player_stop, player_destroy, song_destroy; missing parts are skipped.
+// Shutdown: player_stop, player_destroy, song_destroy; missing parts are
+// skipped. A device player that ran dry says on stderr how often and how long.
 void demo_audio_stop(DemoAudio* audio);
+
+// The presentation's clock, in seconds from the start of the timeline.
+struct DemoClock {
+    float start;            // timeline seconds at playback start
+    uint32_t start_ms;      // clock_ms() at playback start
+    const Player* follow;   // the device player whose sound sets the time, or null
+};
+
+// Starts the clock at `start` seconds, right after demo_audio_start.
+void demo_clock_start(DemoClock* clock, const DemoAudio* audio, float start);
+// While a sound device plays the music, the time is where the music is (so a
+// stall or an underrun holds the pictures back with the sound); otherwise
+// the time elapsed on the clock.
+float demo_clock_seconds(const DemoClock* clock);

@@ -108,14 +108,12 @@ void demo_draw_frame(DemoLoop* loop, float time) { demo_draw_frame_from(loop, ti
 void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table)
 {
     demo_time = time;
-    viewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    viewport(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
-
+    demo_picture_begin();
     const float w = (float)fmod((double)demo_time, TIMELINE_WRAP);
     const int index = timeline_find_in(table, w);
     if (index < 0 || w >= TIMELINE_END) {
         loop->stop = true;
+        demo_picture_end();
         return;
     }
     const TimelineEntry& entry = table[index];
@@ -128,7 +126,22 @@ void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table
     if (in >= 0) fade_overlay(fade_grey(in));
     const int out = fade_out_level(loop->t, loop->length);
     if (out >= 0) fade_overlay(fade_grey(out));
+    demo_picture_end();
 }
+
+void demo_picture_begin()
+{
+    viewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
+    glDisable(GL_SCISSOR_TEST);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    viewport(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
+    // Nothing a scene draws reaches the black bands: wide points and lines
+    // near the band's edge would otherwise light rows outside the viewport.
+    glScissor(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
+    glEnable(GL_SCISSOR_TEST);
+}
+
+void demo_picture_end() { glDisable(GL_SCISSOR_TEST); }
 
 void demo_load(void (*after_step)(int step))
 {

@@ -1,7 +1,9 @@
-// Entry point: open the window, load behind the loading screen, then run the
-// frame loop until the timeline ends, Escape is pressed or the window closes.
+// Entry point: read the options, open the window, load behind the loading
+// screen, then run the frame loop until the timeline ends, Escape is pressed
+// or the window closes.
 #include "runtime/demo.h"
 #include "runtime/demo_audio.h"
+#include "runtime/demo_options.h"
 #include "runtime/gl_setup.h"
 #include "runtime/window.h"
 
@@ -10,6 +12,7 @@
 
 // The loop's only pause: 10 microseconds per pass.
 static const long FRAME_SLEEP_NS = 10000;
+static const int EXIT_USAGE = 2;
 
 // Returns true when the event ends the presentation or skips this pass's frame.
 static bool handle_event(const SDL_Event& event, bool* stop)
@@ -25,18 +28,26 @@ static bool handle_event(const SDL_Event& event, bool* stop)
     return false;
 }
 
-int main()
+int main(int argc, char** argv)
 {
-    window_open(WINDOW_WIDTH, WINDOW_HEIGHT, "Quiet harbor", 1);
+    DemoOptions options;
+    const int parsed = demo_options_parse(argc, argv, QH_VERSION, &options);
+    if (parsed == OPTIONS_BAD) return EXIT_USAGE;
+    if (parsed != OPTIONS_RUN) return 0;
+
+    window_open(WINDOW_WIDTH, WINDOW_HEIGHT, "Quiet harbor", options.window ? 0 : 1);
     demo_load();
     // Without a sound device there is no player and the pictures run silently
-    // on the clock alone.
+    // on the clock alone. The whole queue is filled before the first frame,
+    // which can take longer than one block of sound.
     DemoAudio audio;
-    demo_audio_start(&audio, true);
+    demo_audio_start(&audio, true, options.start);
+    demo_audio_pump(&audio);
 
     DemoLoop loop;
     demo_loop_init(&loop);
-    const uint32_t start_ms = clock_ms();
+    DemoClock clock;
+    demo_clock_start(&clock, &audio, (float)options.start);
 
     bool stop = false;
     while (!stop) {
@@ -46,8 +57,8 @@ int main()
         if (SDL_PollEvent(&event)) skip_frame = handle_event(event, &stop);
 
         if (!skip_frame) {
-            // Time
-            const float time = (float)(clock_ms() - start_ms) / 1000.0f;
+            // Time: where the music is, or the clock when there is no sound.
+            const float time = demo_clock_seconds(&clock);
             // Draw
             demo_draw_frame(&loop, time);
             if (loop.stop) stop = true;

@@ -1,8 +1,12 @@
-// The four-block audio queue and the sound device's callback.
+// The four-block audio queue, the sound device's callback and its account of what was played.
 #include "synth/audio_queue.h"
 
 #include <SDL/SDL.h>
 #include <cstring>
+#include <ctime>
+
+static const uint32_t BYTES_PER_FRAME = 4;
+static const uint64_t US_PER_SECOND = 1000000;
 
 AudioQueue g_audio_queue;
 
@@ -11,9 +15,9 @@ bool audio_queue_full()
     return g_audio_queue.filled.load() >= AUDIO_QUEUE_BLOCKS;
 }
 
-bool audio_queue_push(const void* block, uint32_t len)
+bool audio_queue_push(const void* block, uint32_t len, uint32_t skip)
 {
-    if (len == 0 || len > AUDIO_BLOCK_BYTES) return false;
+    if (len == 0 || len > AUDIO_BLOCK_BYTES || skip >= len || skip % BYTES_PER_FRAME) return false;
     AudioQueue* q = &g_audio_queue;
     bool pushed = false;
     SDL_LockAudio();
@@ -21,6 +25,7 @@ bool audio_queue_push(const void* block, uint32_t len)
         const uint8_t index = q->write_index.load();
         memcpy(q->blocks[index], block, len);
         memset(q->blocks[index] + len, 0, AUDIO_BLOCK_BYTES - len);
+        q->skip[index] = (uint16_t)skip;
         q->write_index.store((uint8_t)((index + 1) % AUDIO_QUEUE_BLOCKS));
         q->filled.fetch_add(1);
         pushed = true;
@@ -37,17 +42,61 @@ void audio_queue_reset()
     q->read_index.store(0);
     q->filled.store(0);
     q->read_offset.store(0);
+    q->played_bytes = 0;
+    q->request_us = 0;
+    q->request_bytes = 0;
+    q->counting.store(false);
+    q->underruns = 0;
+    q->underrun_bytes = 0;
     SDL_UnlockAudio();
+}
+
+void audio_queue_count_underruns(bool on) { g_audio_queue.counting.store(on); }
+
+AudioPlayed audio_queue_played(uint64_t now_us)
+{
+    const AudioQueue* q = &g_audio_queue;
+    SDL_LockAudio();
+    const uint64_t before = q->played_bytes - q->request_bytes;
+    const uint64_t since = now_us > q->request_us ? now_us - q->request_us : 0;
+    const uint64_t lasts = (uint64_t)q->request_bytes * US_PER_SECOND / AUDIO_BYTES_PER_SECOND;
+    const uint64_t part =
+        since >= lasts ? q->request_bytes : since * AUDIO_BYTES_PER_SECOND / US_PER_SECOND;
+    const AudioPlayed played = {before + part, q->underruns, q->underrun_bytes};
+    SDL_UnlockAudio();
+    return played;
+}
+
+uint64_t audio_clock_us()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (uint64_t)now.tv_sec * US_PER_SECOND + (uint64_t)now.tv_nsec / 1000u;
+}
+
+// The device starts playing a request's sound when it asks for it; a request
+// the queue cannot fill is an underrun while counting is on.
+static void account_request(AudioQueue* q, uint32_t taken, uint32_t silence)
+{
+    q->played_bytes += taken;
+    q->request_us = audio_clock_us();
+    q->request_bytes = taken;
+    if (silence > 0 && q->counting.load()) {
+        q->underruns++;
+        q->underrun_bytes += silence;
+    }
 }
 
 void audio_callback(void* userdata, uint8_t* stream, int len)
 {
     (void)userdata;
     AudioQueue* q = &g_audio_queue;
-    uint32_t wanted = len > 0 ? (uint32_t)len : 0;
+    const uint32_t asked = len > 0 ? (uint32_t)len : 0;
+    uint32_t wanted = asked;
     while (wanted > 0 && q->filled.load() > 0) {
         const uint8_t index = q->read_index.load();
-        const uint32_t offset = q->read_offset.load();
+        uint32_t offset = q->read_offset.load();
+        if (offset < q->skip[index]) offset = q->skip[index];
         const uint32_t left = AUDIO_BLOCK_BYTES - offset;
         const uint32_t take = wanted < left ? wanted : left;
         memcpy(stream, q->blocks[index] + offset, take);
@@ -63,4 +112,5 @@ void audio_callback(void* userdata, uint8_t* stream, int len)
         }
     }
     if (wanted > 0) memset(stream, 0, wanted);
+    if (asked > 0) account_request(q, asked - wanted, wanted);
 }

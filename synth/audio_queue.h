@@ -9,6 +9,11 @@
 // around each push, so block contents and index updates never interleave.
 // The indexes and the fill count are atomic besides, because the producer
 // tests for room without the lock.
+//
+// The consumer also keeps the account of what the device has played: the
+// sound taken, when the last request came and what it took (so the frame loop
+// can follow the device between requests), and the requests the queue could
+// not fill.
 #pragma once
 
 #include <atomic>
@@ -23,7 +28,26 @@ struct AudioQueue {
     std::atomic<uint8_t> read_index;  // next block to play, 0..3
     std::atomic<uint8_t> filled;      // filled blocks, 0..4 (one being played counts)
     std::atomic<uint32_t> read_offset;// bytes already played of block read_index, 0..8191
+    uint16_t skip[AUDIO_QUEUE_BLOCKS];// leading bytes of each block that are never played
+
+    // Playback account, written by the consumer (read under the lock)
+    uint64_t played_bytes;            // sound taken from blocks since the last reset
+    uint64_t request_us;              // audio_clock_us() when the last request came
+    uint32_t request_bytes;           // sound that request took (the rest was silence)
+    std::atomic<bool> counting;       // unfilled requests count as underruns (set by the producer)
+    uint32_t underruns;               // requests the queue could not fill while counting
+    uint64_t underrun_bytes;          // silence those requests played
 };
+
+// What the device has played, as audio_queue_played reports it.
+struct AudioPlayed {
+    uint64_t bytes;          // sound played, interpolated within the last request
+    uint32_t underruns;      // requests the queue could not fill while counting
+    uint64_t underrun_bytes; // silence played in their place
+};
+
+// Sound is 44,100 frames of 4 bytes per second.
+const uint32_t AUDIO_BYTES_PER_SECOND = 176400;
 
 // The one queue of the process; all fields start at 0.
 extern AudioQueue g_audio_queue;
@@ -33,14 +57,25 @@ extern AudioQueue g_audio_queue;
 // stale answer can only be "full" too often, never "room" too early.
 bool audio_queue_full();
 // Appends one block of len bytes (1..8192; a shorter block is padded with
-// silence). Takes the device's audio lock around the copy and the update.
-// Returns false, changing nothing, when the queue is full or len is out of range.
-bool audio_queue_push(const void* block, uint32_t len);
-// Empties the queue (no device may be playing from it).
+// silence) whose first `skip` bytes (0..len-1, whole frames) are never played.
+// Takes the device's audio lock around the copy and the update. Returns false,
+// changing nothing, when the queue is full or len or skip is out of range.
+bool audio_queue_push(const void* block, uint32_t len, uint32_t skip = 0);
+// Empties the queue and clears its playback account.
 void audio_queue_reset();
+// Underruns are counted only while this is on: from the first block of a song
+// until it ends or stops, so the device's lead-in and run-out are not counted.
+void audio_queue_count_underruns(bool on);
+// What the device has played by `now_us` (an audio_clock_us() reading): the
+// sound taken up to the last request, plus as much of that request's sound as
+// it can have played since, at 176,400 bytes per second. Never decreases
+// while `now_us` does not.
+AudioPlayed audio_queue_played(uint64_t now_us);
+// Microseconds of a monotonic clock.
+uint64_t audio_clock_us();
 
 // Consumer side (device thread, called with the audio lock held)
 // Fills len bytes of stream from the queue in order, spanning blocks as
 // needed, whatever len the device asks for; pads with silence only when the
-// queue runs dry. userdata is unused.
+// queue runs dry. Keeps the playback account. userdata is unused.
 void audio_callback(void* userdata, uint8_t* stream, int len);

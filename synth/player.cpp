@@ -6,6 +6,8 @@
 #include "synth/sequencer.h"
 
 #include <SDL/SDL.h>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -16,6 +18,7 @@ static const double MS_PER_SECOND = 1000.0;
 static const uint32_t TICK_FRAMES_MASK = 0xFFFF;
 static const float START_GAIN = 1.0f;
 static const int OUTPUT_CHANNELS = 2;
+static const uint32_t BYTES_PER_FRAME = 4; // signed 16-bit stereo
 
 // Process-wide: the device is opened by the first player that needs it and
 // closed when the last such player is destroyed.
@@ -23,6 +26,14 @@ static bool s_audio_device_open = false;
 static int s_player_count = 0;
 // Whether audio_open had to start SDL's audio subsystem itself.
 static bool s_audio_subsystem_ours = false;
+// SDL's reason for the last failed audio_open.
+static char s_audio_error[256] = "";
+
+static bool audio_open_failed()
+{
+    snprintf(s_audio_error, sizeof s_audio_error, "%s", SDL_GetError());
+    return false;
+}
 
 static void audio_subsystem_release()
 {
@@ -93,8 +104,9 @@ static Player* player_create_with(Song* song, const double* chain_config, size_t
 
 bool audio_open()
 {
+    s_audio_error[0] = '\0';
     if (!SDL_WasInit(SDL_INIT_AUDIO)) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return audio_open_failed();
         s_audio_subsystem_ours = true;
     }
     SDL_AudioSpec wanted = {};
@@ -107,11 +119,14 @@ bool audio_open()
     // No obtained record: SDL converts from exactly this format if the device
     // differs, and the callback serves whatever length it is asked for.
     if (SDL_OpenAudio(&wanted, nullptr) < 0) {
+        audio_open_failed();
         audio_subsystem_release();
         return false;
     }
     return true;
 }
+
+const char* audio_open_error() { return s_audio_error; }
 
 void audio_close()
 {
@@ -161,45 +176,93 @@ void player_set_effect_callback(Player* player, PlayerEffectCallback callback)
     player->effect_callback = callback;
 }
 
-void player_begin(Player* player)
+// Tick 0 with the tick length of the song's current tempo.
+static void player_rewind(Player* player)
 {
     player->tick = 0;
     tick_length_set(player);
+}
+
+void player_begin(Player* player)
+{
+    player_rewind(player);
     if (player->has_device) SDL_PauseAudio(0);
 }
 
-void player_start(Player* player, float gain, uint8_t loop)
+// Renders whole ticks until the chain can take a block, then lets the chain
+// make it. Past the end of a song that does not loop the sequencer writes
+// silence, so the chain never reads frames that were not rendered. Returns
+// false when the song ended during the block.
+static bool render_block(Player* player)
 {
-    if (player->playing) return;
-    player->master_gain = gain;
-    player->loop = loop;
-    player->playing = 1;
-    player_begin(player);
-    int more = 0;
-    player_pump(player, &more);
+    bool ended = false;
+    while (player->pending_floats <= PLAYER_BLOCK_FLOATS) {
+        if (!sequencer_tick(player)) ended = true;
+    }
+    effect_chain_process(player->chain, player->master_gain);
+    player->pending_floats -= PLAYER_BLOCK_FLOATS;
+    return !ended;
 }
 
-int player_pump(Player* player, int* more)
+// Renders and throws away whole blocks, telling nobody of their cells.
+static void discard_blocks(Player* player, uint64_t blocks)
+{
+    const PlayerRowCallback row_callback = player->row_callback;
+    const PlayerEffectCallback effect_callback = player->effect_callback;
+    player->row_callback = nullptr;
+    player->effect_callback = nullptr;
+    for (uint64_t i = 0; i < blocks; i++) render_block(player);
+    player->row_callback = row_callback;
+    player->effect_callback = effect_callback;
+}
+
+// player_pump whose block, if one is made, starts playing `skip` bytes in.
+static int pump_from(Player* player, int* more, uint32_t skip)
 {
     bool ended = false;
     if (!audio_queue_full()) {
-        // Render whole ticks until the chain can take a block. Past the end of
-        // a song that does not loop the sequencer writes silence, so the chain
-        // never reads frames that were not rendered.
-        while (player->pending_floats <= PLAYER_BLOCK_FLOATS) {
-            if (!sequencer_tick(player)) ended = true;
-        }
-        effect_chain_process(player->chain, player->master_gain);
-        player->pending_floats -= PLAYER_BLOCK_FLOATS;
-        audio_queue_push(player->chain->output, AUDIO_BLOCK_BYTES);
+        ended = !render_block(player);
+        audio_queue_push(player->chain->output, AUDIO_BLOCK_BYTES, skip);
+        // What the device asks for after the end is not missing sound.
+        if (ended) audio_queue_count_underruns(false);
     }
     *more = audio_queue_full() ? 0 : 1;
     return ended ? 0 : 1;
 }
 
+void player_start(Player* player, float gain, uint8_t loop) { player_start_at(player, gain, loop, 0); }
+
+void player_start_at(Player* player, float gain, uint8_t loop, uint64_t frame)
+{
+    if (player->playing) return;
+    player->master_gain = gain;
+    player->loop = loop;
+    player->playing = 1;
+    player_rewind(player);
+    discard_blocks(player, frame / PLAYER_BLOCK_FRAMES);
+    // The total played so far: the last request counts in full.
+    player->origin_bytes = audio_queue_played(UINT64_MAX).bytes;
+    // The first block is queued before the device starts, so the device's
+    // first request already finds sound and every later shortfall counts.
+    audio_queue_count_underruns(true);
+    int more = 0;
+    pump_from(player, &more, (uint32_t)(frame % PLAYER_BLOCK_FRAMES) * BYTES_PER_FRAME);
+    if (player->has_device) SDL_PauseAudio(0);
+}
+
+int player_pump(Player* player, int* more) { return pump_from(player, more, 0); }
+
 void player_stop(Player* player)
 {
     if (!player->playing) return;
     player->playing = 0;
+    audio_queue_count_underruns(false);
     if (player->has_device) SDL_PauseAudio(1);
+}
+
+double player_played_seconds(const Player* player)
+{
+    const uint64_t bytes = audio_queue_played(audio_clock_us()).bytes;
+    if (bytes <= player->origin_bytes) return 0.0;
+    return (double)(bytes - player->origin_bytes) / AUDIO_BYTES_PER_SECOND;
 }

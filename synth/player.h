@@ -35,6 +35,7 @@ struct Player {
     PlayerRowCallback row_callback;       // or null
     PlayerEffectCallback effect_callback; // or null
     uint8_t has_device;      // 1: holds a share of the sound device; 0: offline
+    uint64_t origin_bytes;   // the queue's played count when playback started
 };
 
 // Stereo frames the chain turns into one queued block, and its floats.
@@ -66,11 +67,17 @@ void player_set_row_callback(Player* player, PlayerRowCallback callback);
 void player_set_effect_callback(Player* player, PlayerEffectCallback callback);
 
 // Playback
-// Starts playing with the master gain (1.4 in the presentation) and loop flag,
-// then queues the first block. Does nothing when already playing.
+// Starts playing with the master gain (1.4 in the presentation) and loop flag:
+// queues the first block, then unpauses the device. Does nothing when already
+// playing.
 void player_start(Player* player, float gain, uint8_t loop);
-// Called by player_start: tick 0, tick length from the song's tempo, device
-// unpaused. A tempo change takes effect only here.
+// The same, `frame` frames into the song (at 44,100 per second), with the
+// state playing from the start would have given: everything before is
+// rendered and thrown away with the callbacks silenced, and the device's first
+// frame is exactly `frame`. About 1 s of work per 100 s skipped.
+void player_start_at(Player* player, float gain, uint8_t loop, uint64_t frame);
+// Tick 0, tick length from the song's tempo, device unpaused. A tempo change
+// takes effect only here (player_start does the same around its first block).
 void player_begin(Player* player);
 // Renders one block into the queue if it has room. Writes 1 to *more while
 // the queue still has room afterwards, else 0. Returns 0 when the song ended
@@ -78,10 +85,15 @@ void player_begin(Player* player);
 int player_pump(Player* player, int* more);
 // Pauses the device; does nothing when not playing.
 void player_stop(Player* player);
+// Seconds of this player's sound the device has played by now, following it
+// between its requests; stands still while the device plays silence.
+double player_played_seconds(const Player* player);
 
 // Device
-// Opens the sound device with audio_callback; false when it cannot be opened.
+// Opens the sound device with audio_callback; false when it cannot be opened,
+// and audio_open_error() then says why (empty after a success).
 bool audio_open();
+const char* audio_open_error();
 void audio_close();
 // True while a player holds the sound device open.
 bool audio_device_is_open();

@@ -166,6 +166,52 @@ TEST(Player, ANonLoopingSongEndsAndKeepsQueueingItsTail)
     player_destroy(player);
 }
 
+// Takes `frames` frames out of the queue as the device would, with the queue
+// topped up before every request.
+std::vector<int16_t> play_frames(Player* player, uint32_t frames)
+{
+    std::vector<int16_t> out(2 * frames);
+    for (uint32_t done = 0; done < frames; done += PLAYER_BLOCK_FRAMES) {
+        int more = 1;
+        while (more) player_pump(player, &more);
+        const uint32_t n = std::min(PLAYER_BLOCK_FRAMES, frames - done);
+        audio_callback(nullptr, (uint8_t*)&out[2 * done], (int)(4 * n));
+    }
+    return out;
+}
+
+int g_row_reports = 0;
+uint8_t count_row_reports(uint8_t instrument)
+{
+    g_row_reports++;
+    return instrument;
+}
+
+TEST(Player, StartAtAFramePlaysExactlyFromThereAndReportsNoSkippedCells)
+{
+    // Three blocks and 1,000 frames in: the first block starts playing mid-way.
+    const uint32_t start = 3 * PLAYER_BLOCK_FRAMES + 1000, frames = 5 * PLAYER_BLOCK_FRAMES;
+    TestSong t(8);
+    Player* player = offline_player(&t);
+    ASSERT_NE(player, nullptr);
+    player_start(player, 1.4f, 1);
+    const std::vector<int16_t> whole = play_frames(player, start + frames);
+    player_destroy(player);
+
+    player = offline_player(&t);
+    ASSERT_NE(player, nullptr);
+    g_row_reports = 0;
+    player_set_row_callback(player, count_row_reports);
+    player_start_at(player, 1.4f, 1, start);
+    // Only the ticks of the one block queued were reported: at most 3 of 882
+    // frames on 14 channels, none of the seven ticks before them.
+    EXPECT_GT(g_row_reports, 0);
+    EXPECT_LE(g_row_reports, 3 * CHANNELS);
+    const std::vector<int16_t> late = play_frames(player, frames);
+    player_destroy(player);
+    ASSERT_TRUE(std::equal(late.begin(), late.end(), whole.begin() + 2 * start));
+}
+
 TEST(AudioQueue, CallbackOnAnEmptyQueueGivesSilenceAndChangesNothing)
 {
     audio_queue_reset();
@@ -235,6 +281,41 @@ TEST(AudioQueue, PushRefusesWhenFullAndPadsShortBlocks)
     EXPECT_TRUE(std::all_of(out.begin() + 4, out.end(), [](uint8_t b) { return b == 0; }));
 }
 
+TEST(AudioQueue, PlayedSoundFollowsTheRequestsAndShortfallsCountAsUnderruns)
+{
+    audio_queue_reset();
+    push_counting_blocks(1, 1);
+    audio_queue_count_underruns(true);
+    std::vector<uint8_t> out(AUDIO_BLOCK_BYTES);
+    audio_callback(nullptr, out.data(), AUDIO_BLOCK_BYTES / 2);
+    // Played from the moment of the request at 176,400 bytes per second, up
+    // to what the request took.
+    const uint64_t asked = g_audio_queue.request_us;
+    EXPECT_EQ(audio_queue_played(asked).bytes, 0u);
+    EXPECT_EQ(audio_queue_played(asked + 5000).bytes, 882u);
+    EXPECT_EQ(audio_queue_played(asked + 1000000).bytes, AUDIO_BLOCK_BYTES / 2);
+    // Half a block left for a whole block's request, then nothing at all.
+    audio_callback(nullptr, out.data(), AUDIO_BLOCK_BYTES);
+    audio_callback(nullptr, out.data(), AUDIO_BLOCK_BYTES);
+    AudioPlayed played = audio_queue_played(UINT64_MAX);
+    EXPECT_EQ(played.bytes, AUDIO_BLOCK_BYTES);
+    EXPECT_EQ(played.underruns, 2u);
+    EXPECT_EQ(played.underrun_bytes, AUDIO_BLOCK_BYTES / 2 + AUDIO_BLOCK_BYTES);
+    // Not counted once counting is off (after the song's end or stop).
+    audio_queue_count_underruns(false);
+    audio_callback(nullptr, out.data(), AUDIO_BLOCK_BYTES);
+    EXPECT_EQ(audio_queue_played(UINT64_MAX).underruns, 2u);
+    // A block pushed with a skip plays from there and counts only what plays.
+    const uint16_t block[4] = {1, 2, 3, 4};
+    EXPECT_FALSE(audio_queue_push(block, 8, 8)) << "skip beyond the block";
+    EXPECT_FALSE(audio_queue_push(block, 8, 2)) << "half a frame";
+    EXPECT_TRUE(audio_queue_push(block, 8, 4));
+    std::vector<uint16_t> first(2);
+    audio_callback(nullptr, (uint8_t*)first.data(), 4);
+    EXPECT_EQ(first[0], 3);
+    EXPECT_EQ(audio_queue_played(UINT64_MAX).bytes, AUDIO_BLOCK_BYTES + 4);
+}
+
 // The sound device, through SDL's dummy driver (no sound card needed).
 class PlayerDevice : public ::testing::Test {
 protected:
@@ -287,6 +368,7 @@ TEST_F(PlayerDevice, NoDeviceNoPlayer)
     TestSong t(8);
     EXPECT_EQ(player_create(&t.song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH), nullptr);
     EXPECT_FALSE(audio_device_is_open());
+    EXPECT_NE(strstr(audio_open_error(), "no-such-driver"), nullptr) << audio_open_error();
     // An offline player needs no device.
     Player* offline = player_create_offline(&t.song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
     EXPECT_NE(offline, nullptr);

@@ -188,6 +188,24 @@ TEST_F(FrameTest, PictureStaysInTheLetterboxBand)
     EXPECT_EQ(gl_read_pixel(799, 599).g, 0);
 }
 
+// A careless scene: paints the whole window white, letterbox bands included.
+void spilling_step(float, int)
+{
+    glViewport(0, 0, 800, 600);
+    recording_step<1>(0.0f, 0);
+}
+
+TEST_F(FrameTest, NothingASceneDrawsReachesTheBands)
+{
+    recording_table[0].render = spilling_step;
+    draw(15.0f);
+    for (int y : {75, 300, 524}) EXPECT_EQ(gl_read_pixel(400, y).g, 255) << y;
+    for (int y : {0, 74, 525, 599}) EXPECT_EQ(gl_read_pixel(400, y).g, 0) << y;
+    // Clipping ends with the frame: the next clear, the loading screen and
+    // the capture's reads see the whole window.
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+}
+
 TEST_F(FrameTest, FadesDarkenThePictureByTheirLevel)
 {
     struct Case {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The real program's window: opens titled "Quiet harbor", leaves with status 0
-# on Escape and on a close request, and refuses to run with no display.
+# The real program's window: opens full screen titled "Quiet harbor", leaves
+# with status 0 on Escape and on a close request, and refuses to run with no
+# display.
 # Arguments: quiet-harbor, quiet-harbor-capture, window_close_request.
 set -u
 PROGRAM=$1
@@ -23,6 +24,9 @@ start_xvfb || exit 1
 pid=$!
 window=$(wait_for_window "Quiet harbor" 60)
 check "window titled Quiet harbor appears" test -n "$window"
+# Full screen: SDL sets no fixed window size (a --window run does, audio_test.sh).
+check "no options: full screen" \
+  test "$(xprop -id "$window" WM_NORMAL_HINTS 2>/dev/null | grep -c 'maximum size')" -eq 0
 sleep 1
 [ -n "$window" ] && xdotool key --window "$window" Escape
 wait_for_exit "$pid" 60

@@ -40,10 +40,9 @@ Image draw_frame(float time)
 
 Image draw_unfaded(RenderStep step, float t)
 {
-    viewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    viewport(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
+    demo_picture_begin();
     step(t, 1);
+    demo_picture_end();
     return offscreen_read_rgb(WINDOW_WIDTH, WINDOW_HEIGHT);
 }
 

@@ -2,7 +2,8 @@
 // blocks while SDL's audio thread drains them through audio_callback with an
 // odd request size, as a real device would. Built with -fsanitize=thread and
 // with the queue's source compiled in, so every queue access is checked; a
-// race makes the sanitizer fail the run. Also checks that the device thread
+// race makes the sanitizer fail the run, also against the main thread's
+// reading of what was played. Also checks that the device thread
 // hears every sample, in order, with silence only between runs of sound.
 #include "synth/audio_queue.h"
 
@@ -64,6 +65,8 @@ int main()
             for (uint32_t i = 0; i < SAMPLES_PER_BLOCK; i++) block[i] = sample_value(pushed * SAMPLES_PER_BLOCK + i);
             if (audio_queue_push(block.data(), AUDIO_BLOCK_BYTES)) pushed++;
         } else {
+            // The frame loop's reading of the device's position.
+            audio_queue_played(audio_clock_us());
             SDL_Delay(1);
         }
     }
