@@ -8,7 +8,6 @@
 #include "geometry/mesh.h"
 #include "render/render.h"
 #include "render/transform.h"
-#include "runtime/gl_setup.h"
 #include "runtime/sync.h"
 #include "scenes/scene34.h"
 #include "scenes/scene_toolkit.h"
@@ -105,17 +104,6 @@ static void scene3_place(float T)
     mat_rotate_xyz(s_box->matrix, 5.0f * T, 10.0f * T, 20.0f * T);
 }
 
-// Points wider than a pixel are clipped by their centres, not to the
-// viewport: without the scissor, stars on the band's edge would dot the black
-// bands above and below it.
-static void star_field_draw_in_band()
-{
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
-    star_field_draw(s_stars);
-    glDisable(GL_SCISSOR_TEST);
-}
-
 void scene3_render(float, int first_frame)
 {
     if (first_frame) {
@@ -139,7 +127,7 @@ void scene3_render(float, int first_frame)
     accent_shake();
 
     // Without depth testing the painting order decides: stars, boxes, balls.
-    star_field_draw_in_band();
+    star_field_draw(s_stars);
     mesh_draw(s_box);
     gl_push();
     mat_rotate_xyz(camera, 11.0f * T, 9.0f * T, 16.0f * T);

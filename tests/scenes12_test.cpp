@@ -85,7 +85,8 @@ TEST_F(Scenes12Test, SceneTwoShowsAWarmOrbOfRadiusSixteenInTheVeil)
         EXPECT_LT((double)inner_veil / inner, 0.02) << time;
         EXPECT_GT((double)outer_veil / outer, 0.5) << time;
         ASSERT_GT(warm, 20) << time;
-        EXPECT_LT(std::hypot(wx / warm - o.x, wy / warm - o.y_from_top), 15.0) << time;
+        // Their spread follows the cloud texture, so allow a tenth of the disc.
+        EXPECT_LT(std::hypot(wx / warm - o.x, wy / warm - o.y_from_top), 0.1 * o.rx) << time;
     }
 }
 
