@@ -13,6 +13,12 @@ void capture_error(const std::string& message)
     fprintf(stderr, "quiet-harbor-capture: %s\n", message.c_str());
 }
 
+bool capture_failed(const std::string& message)
+{
+    capture_error(message);
+    return false;
+}
+
 int capture_audio_only(const CaptureOptions& options, Progress* progress)
 {
     PendingFile file = {};
@@ -26,8 +32,8 @@ int capture_audio_only(const CaptureOptions& options, Progress* progress)
     CaptureMusic music;
     bool ok = music_start(&music, 0.0, options.seconds, music_wav_sink, &wav);
     if (ok) ok = music_finish(&music, music_render(&music, options.seconds, progress, "rendering music"));
-    if (wav.file && !wav_close(&wav, &error) && ok) capture_error(pending_message(&file, error)), ok = false;
-    if (ok && !pending_commit(&file, &error)) capture_error(error), ok = false;
+    if (wav.file && !wav_close(&wav, &error) && ok) ok = capture_failed(pending_message(&file, error));
+    if (ok && !pending_commit(&file, &error)) ok = capture_failed(error);
     if (!ok) {
         pending_discard(&file);
         return 1;

@@ -89,3 +89,5 @@ int capture_frames(const CaptureOptions& options, Progress* progress);
 
 // Reports one line "quiet-harbor-capture: ..." on standard error.
 void capture_error(const std::string& message);
+// The same, returning false: ok = capture_failed("...").
+bool capture_failed(const std::string& message);

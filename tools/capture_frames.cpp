@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,12 +71,13 @@ static bool folder_prepare(const std::string& path, std::string* error)
 // whatever happens to the process.
 static FILE* scratch_file(std::string* error)
 {
-    const char* folder = getenv("TMPDIR");
-    std::string path = std::string(folder && *folder ? folder : "/tmp") + "/quiet-harbor-sound.XXXXXX";
-    const int fd = mkstemp(&path[0]);
+    const char* tmpdir = getenv("TMPDIR");
+    const std::string folder = tmpdir && *tmpdir ? tmpdir : "/tmp";
+    std::string path = folder + "/quiet-harbor-sound.XXXXXX";
+    const int fd = mkostemp(&path[0], O_CLOEXEC);
     FILE* file = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
+    if (!file) *error = "a scratch file for the sound in " + folder + ": " + strerror(errno);
     if (fd >= 0) unlink(path.c_str());
-    if (!file) *error = "a scratch file for the sound in " + path.substr(0, path.rfind('/')) + ": " + strerror(errno);
     if (fd >= 0 && !file) close(fd);
     return file;
 }
@@ -120,7 +122,8 @@ static bool video_start(FrameRun* run)
     bool ok = music_start(&music, frame_plan_time(run->plan, 0), end, sound_file_sink, run->sound);
     if (ok) ok = music_finish(&music, music_render(&music, end, run->progress, "rendering sound"));
     std::string error;
-    if (ok && fflush(run->sound) != 0) capture_error("the scratch file for the sound: " + std::string(strerror(errno))), ok = false;
+    if (ok && fflush(run->sound) != 0)
+        ok = capture_failed(std::string("the scratch file for the sound: ") + strerror(errno));
     // Starting the player seeded rand(); loading must draw the very numbers
     // the window draws, from a generator in its initial state (seed 1).
     srand(1);
@@ -140,15 +143,15 @@ static bool video_start(FrameRun* run)
 static bool output_close(FrameRun* run, bool ok, int64_t frames_written)
 {
     std::string error;
-    if (run->target == FRAME_TARGET_VIDEO && run->video.pid != 0) {
-        progress_phase(run->progress, "encoding", 0, "");
-        if (ok && !video_close(&run->video, &error)) capture_error(pending_message(&run->file, error)), ok = false;
+    if (run->target == FRAME_TARGET_VIDEO) {
+        if (ok) progress_phase(run->progress, "encoding", 0, "");
+        if (ok && !video_close(&run->video, &error)) ok = capture_failed(pending_message(&run->file, error));
         if (!ok) video_abort(&run->video);
         pending_watch_child(0);
     }
     if (run->sound) fclose(run->sound);
-    if (run->wav.file && !wav_close(&run->wav, &error) && ok) capture_error(pending_message(&run->file, error)), ok = false;
-    if (run->have_file && ok && !pending_commit(&run->file, &error)) capture_error(error), ok = false;
+    if (run->wav.file && !wav_close(&run->wav, &error) && ok) ok = capture_failed(pending_message(&run->file, error));
+    if (run->have_file && ok && !pending_commit(&run->file, &error)) ok = capture_failed(error);
     if (run->have_file && !ok) pending_discard(&run->file);
     if (!ok && run->target == FRAME_TARGET_PNG_FOLDER && frames_written > 0) {
         capture_error(run->options->out + " holds only the first " + std::to_string(frames_written) + " of " +
@@ -281,17 +284,17 @@ static bool capture_run(FrameRun* run, FrameWriter* writer)
         const std::string& path = run->target == FRAME_TARGET_PNG_FOLDER ? run->options->out : run->file.path;
         frame_writer_start(writer, run->target, path, &run->video, WINDOW_WIDTH, WINDOW_HEIGHT);
         ok = capture_saved(run, writer, play_through(run));
-        if (!frame_writer_finish(writer)) capture_error(pending_message(&run->file, writer->error)), ok = false;
+        if (!frame_writer_finish(writer)) ok = capture_failed(pending_message(&run->file, writer->error));
     }
     demo_unload();
     offscreen_close();
     return ok;
 }
 
-static std::string seconds_text(double seconds)
+static std::string seconds_text(double seconds, int decimals = 1)
 {
     char text[32];
-    snprintf(text, sizeof text, "%.1f s", seconds);
+    snprintf(text, sizeof text, "%.*f s", decimals, seconds);
     return text;
 }
 
@@ -303,7 +306,7 @@ static void summarise(const FrameRun& run, const FrameWriter& writer)
     char rate[64];
     snprintf(rate, sizeof rate, " (%.1f frames/s): ", (double)run.plan.count / total);
     std::string text = std::to_string(run.plan.count) + (run.plan.count == 1 ? " frame" : " frames") + " at " +
-                       frame_rate_text(o.fps) + " fps from " + seconds_text(frame_plan_time(run.plan, 0)) + " to " +
+                       frame_rate_text(o.fps) + " fps from " + seconds_text(frame_plan_time(run.plan, 0), 3) + " to " +
                        (o.mode == CAPTURE_VIDEO ? o.video : o.out) + " in " + seconds_text(total) + rate;
     if (o.mode == CAPTURE_VIDEO) text += "sound " + seconds_text(run.sound_time) + ", ";
     text += "loading " + seconds_text(run.loading) + ", playing through " + std::to_string(run.plan.first) +

@@ -45,8 +45,9 @@ static void show(const Progress* p, double now)
     } else {
         const double rate = spent > 0 ? (double)p->done / spent : 0.0;
         const std::string left = rate > 0 ? minutes((double)(p->total - p->done) / rate) : "?";
-        fprintf(stderr, "\r%s  %lld of %lld %s  %.1f/s  %s elapsed  ETA %s\033[K", p->phase,
-                (long long)p->done, (long long)p->total, p->unit, rate, elapsed.c_str(), left.c_str());
+        const std::string per_second = std::string(p->unit) == "frames" ? " fps" : std::string(" ") + p->unit + "/s";
+        fprintf(stderr, "\r%s  %lld of %lld %s  %.1f%s  %s elapsed  ETA %s\033[K", p->phase, (long long)p->done,
+                (long long)p->total, p->unit, rate, per_second.c_str(), elapsed.c_str(), left.c_str());
     }
     fflush(stderr);
     s_line_shown = true;

@@ -69,7 +69,8 @@ static std::vector<std::string> ffmpeg_arguments(const std::string& file, int fo
         "-i", "pipe:" + std::to_string(SOUND_CHILD_FD),
         "-map", "0:v:0", "-map", "1:a:0",
     };
-    const std::vector<const char*>& codec = format == VIDEO_MKV ? MKV_ARGS : format == VIDEO_WEBM ? WEBM_ARGS : MP4_ARGS;
+    const std::vector<const char*>& codec =
+        format == VIDEO_MKV ? MKV_ARGS : format == VIDEO_WEBM ? WEBM_ARGS : MP4_ARGS;
     args.insert(args.end(), codec.begin(), codec.end());
     // "file:" keeps ffmpeg from reading a protocol or "-" into the name.
     args.push_back("file:" + file);
@@ -159,14 +160,17 @@ bool video_open(VideoPipe* video, const std::string& file, int format, FrameRate
     if (log) video->log_fd = move_high(dup(fileno(log)));
     if (log) fclose(log);
     int video_in = -1;
-    if (video->log_fd < 0 || !open_pipe(&video_in, &video->video_fd) || lseek(sound_fd, 0, SEEK_SET) != 0) {
+    int sound_in = lseek(sound_fd, 0, SEEK_SET) == 0 ? move_high(dup(sound_fd)) : -1;
+    if (video->log_fd < 0 || sound_in < 0 || !open_pipe(&video_in, &video->video_fd)) {
         *error = std::string("cannot set up the pipe to ffmpeg: ") + strerror(errno);
         close_fd(&video_in);
+        close_fd(&sound_in);
         video_abort(video);
         return false;
     }
-    const int result = spawn_ffmpeg(video, ffmpeg_arguments(file, format, rate, width, height), video_in, sound_fd);
+    const int result = spawn_ffmpeg(video, ffmpeg_arguments(file, format, rate, width, height), video_in, sound_in);
     close_fd(&video_in);
+    close_fd(&sound_in);
     if (result == 0) return true;
     if (result == ENOENT)
         *error = std::string("the ffmpeg program was not found; install the Debian package ") + FFMPEG_PACKAGE;
