@@ -1,0 +1,93 @@
+// The parts of quiet-harbor-capture shared by its source files: the options,
+// the plan of frames, the music run along them, and where frames go.
+#pragma once
+
+#include "runtime/demo_audio.h"
+#include "tools/capture_progress.h"
+#include "tools/frame_rate.h"
+#include "tools/video_pipe.h"
+#include "tools/wav_write.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What a run writes.
+enum CaptureMode {
+    CAPTURE_FRAME,      // --at: one PNG file
+    CAPTURE_SEQUENCE,   // --from/--to: numbered PNG files in a folder
+    CAPTURE_VIDEO,      // --video: one video file with sound
+    CAPTURE_AUDIO_ONLY, // --audio-only: the music as a WAV file
+};
+
+struct CaptureOptions {
+    int mode;
+    double from;        // seconds: --at, or the start of a sequence or video
+    double to;          // seconds: end of a sequence or video (exclusive)
+    FrameRate fps;      // frame rate the presentation runs at, 60 by default
+    std::string out;    // PNG file, folder or WAV file
+    std::string video;  // video file
+    std::string audio;  // WAV written along a sequence; empty = none
+    double seconds;     // length of --audio-only
+    bool quiet;         // no progress and no summary
+};
+
+// Parses the command line. Returns 0 when the options are usable, 2 after
+// reporting a usage error, 1 for --help (the caller prints capture_usage).
+int capture_parse_options(int argc, char** argv, CaptureOptions* options);
+const char* capture_usage();
+
+// The frames of a run: those before `first` are played through unsaved, then
+// `count` frames are saved. Frames sit on the grid k / fps; only --at may
+// save one frame between two grid frames (`off_grid_time`).
+struct FramePlan {
+    FrameRate fps;
+    int64_t first;        // grid index of the first saved frame
+    int64_t count;        // frames saved
+    double off_grid_time; // --at between grid frames: its time; else -1
+};
+
+FramePlan frame_plan(const CaptureOptions& options);
+// Seconds of saved frame i (0 <= i <= count; count gives the end of the last frame).
+double frame_plan_time(const FramePlan& plan, int64_t i);
+
+// Where the music's samples go.
+typedef bool (*MusicSink)(void* context, const int16_t* samples, uint32_t frames, std::string* error);
+
+// The music along the virtual clock, offline: every block the player renders
+// is taken out of the queue at once, as the device would play it; the frames
+// within [first, end) go to the sink.
+struct CaptureMusic {
+    DemoAudio audio;
+    uint64_t rendered;  // frames rendered and taken from the queue so far
+    uint64_t first;     // first frame handed to the sink
+    uint64_t end;       // frames from here on are not handed on
+    MusicSink sink;     // or null: the music still runs, for the pictures
+    void* sink_context;
+};
+
+const uint32_t MUSIC_RATE = 44100; // frames per second
+
+// A sink writing to a WavWriter (the context).
+bool music_wav_sink(void* context, const int16_t* samples, uint32_t frames, std::string* error);
+
+uint64_t music_frame_at(double seconds);
+// Starts the song exactly as the window does, without a sound device, and
+// seeds playback's random numbers with the capture's fixed seed.
+bool music_start(CaptureMusic* music, double first, double end, MusicSink sink, void* context);
+// Renders until at least round(seconds x 44,100) frames exist, so every cell
+// up to that moment has reached the sync state.
+bool music_advance(CaptureMusic* music, double seconds);
+// Renders up to `seconds` one second at a time, showing `phase` in the progress.
+bool music_render(CaptureMusic* music, double seconds, Progress* progress, const char* phase);
+// Renders to the end of the span when `ok`, then stops the song.
+bool music_finish(CaptureMusic* music, bool ok);
+
+// Runs of each mode; return the exit status.
+int capture_audio_only(const CaptureOptions& options, Progress* progress);
+int capture_frames(const CaptureOptions& options, Progress* progress);
+
+// Reports one line "quiet-harbor-capture: ..." on standard error.
+void capture_error(const std::string& message);
+// The same, returning false: ok = capture_failed("...").
+bool capture_failed(const std::string& message);

@@ -1,0 +1,338 @@
+// Captures of frames: PNG files, PNG sequences and videos. Sets up the
+// output, loads, plays the frames before the first saved one through without
+// drawing pixels, then draws, reads back and hands on the saved frames.
+#include "tools/capture.h"
+
+#include "runtime/demo.h"
+#include "runtime/gl_setup.h"
+#include "tools/frame_writer.h"
+#include "tools/offscreen.h"
+#include "tools/pending_file.h"
+
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Everything one run of frames holds, and where its time goes (seconds).
+struct FrameRun {
+    const CaptureOptions* options;
+    Progress* progress;
+    FramePlan plan;
+    int target;        // FrameTarget
+    PendingFile file;  // the PNG file, the video, or the WAV along a sequence
+    bool have_file;
+    WavWriter wav;
+    VideoPipe video;
+    FILE* sound;       // the video's sound track, rendered before the frames
+    CaptureMusic music;
+    DemoLoop loop;
+    double sound_time, loading, playing_through, music_time, drawing, reading, waiting, finishing;
+};
+
+FramePlan frame_plan(const CaptureOptions& options)
+{
+    FramePlan plan = {options.fps, frame_at_or_after(options.fps, options.from), 1, -1.0};
+    if (options.mode != CAPTURE_FRAME) plan.count = frame_at_or_after(options.fps, options.to) - plan.first;
+    else if (!frame_time_on_grid(options.fps, options.from)) plan.off_grid_time = options.from;
+    return plan;
+}
+
+double frame_plan_time(const FramePlan& plan, int64_t i)
+{
+    if (i == 0 && plan.off_grid_time >= 0) return plan.off_grid_time;
+    return frame_time(plan.fps, plan.first + i);
+}
+
+static bool folder_prepare(const std::string& path, std::string* error)
+{
+    struct stat info;
+    if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+        *error = path + ": " + strerror(errno);
+        return false;
+    }
+    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        *error = path + ": " + strerror(ENOTDIR);
+        return false;
+    }
+    if (access(path.c_str(), W_OK | X_OK) != 0) {
+        *error = path + ": " + strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// An unnamed scratch file in $TMPDIR (or /tmp): nothing is left behind
+// whatever happens to the process.
+static FILE* scratch_file(std::string* error)
+{
+    const char* tmpdir = getenv("TMPDIR");
+    const std::string folder = tmpdir && *tmpdir ? tmpdir : "/tmp";
+    std::string path = folder + "/quiet-harbor-sound.XXXXXX";
+    const int fd = mkostemp(&path[0], O_CLOEXEC);
+    FILE* file = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
+    if (!file) *error = "a scratch file for the sound in " + folder + ": " + strerror(errno);
+    if (fd >= 0) unlink(path.c_str());
+    if (fd >= 0 && !file) close(fd);
+    return file;
+}
+
+// Creates what the run writes before anything is drawn, so an unwritable
+// target fails at once.
+static bool output_open(FrameRun* run, std::string* error)
+{
+    const CaptureOptions& o = *run->options;
+    if (o.mode == CAPTURE_SEQUENCE) {
+        run->target = FRAME_TARGET_PNG_FOLDER;
+        if (!folder_prepare(o.out, error)) return false;
+        if (o.audio.empty()) return true;
+        run->have_file = pending_open(&run->file, o.audio, error);
+        return run->have_file && wav_open(&run->wav, run->file.path, error);
+    }
+    run->target = o.mode == CAPTURE_VIDEO ? FRAME_TARGET_VIDEO : FRAME_TARGET_PNG_FILE;
+    if (o.mode == CAPTURE_VIDEO && !video_program_found(error)) return false;
+    run->have_file = pending_open(&run->file, o.mode == CAPTURE_VIDEO ? o.video : o.out, error);
+    if (!run->have_file || o.mode != CAPTURE_VIDEO) return run->have_file;
+    run->sound = scratch_file(error);
+    return run->sound != nullptr;
+}
+
+static bool sound_file_sink(void* context, const int16_t* samples, uint32_t frames, std::string* error)
+{
+    // Raw little-endian samples, as ffmpeg reads them; the capture runs on little-endian machines.
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the sound track is written in host order");
+    if (fwrite(samples, 2 * sizeof(int16_t), frames, (FILE*)context) == frames) return true;
+    *error = std::string("the scratch file for the sound: ") + strerror(errno);
+    return false;
+}
+
+// The video's sound, rendered before anything else, then ffmpeg started on
+// it. The music played for the pictures afterwards is the same, sample for
+// sample.
+static bool video_start(FrameRun* run)
+{
+    const double begin = progress_clock();
+    CaptureMusic music;
+    const double end = frame_plan_time(run->plan, run->plan.count);
+    bool ok = music_start(&music, frame_plan_time(run->plan, 0), end, sound_file_sink, run->sound);
+    if (ok) ok = music_finish(&music, music_render(&music, end, run->progress, "rendering sound"));
+    std::string error;
+    if (ok && fflush(run->sound) != 0)
+        ok = capture_failed(std::string("the scratch file for the sound: ") + strerror(errno));
+    // Starting the player seeded rand(); loading must draw the very numbers
+    // the window draws, from a generator in its initial state (seed 1).
+    srand(1);
+    if (ok) {
+        int format = VIDEO_MP4;
+        video_format_for(run->options->video, &format);
+        ok = video_open(&run->video, run->file.path, format, run->options->fps, WINDOW_WIDTH, WINDOW_HEIGHT,
+                        fileno(run->sound), &error);
+        if (!ok) capture_error(error);
+        pending_watch_child(run->video.pid);
+    }
+    run->sound_time = progress_clock() - begin;
+    return ok;
+}
+
+// Finishes the files after the last frame; on failure removes what is half-written.
+static bool output_close(FrameRun* run, bool ok, int64_t frames_written)
+{
+    std::string error;
+    if (run->target == FRAME_TARGET_VIDEO) {
+        if (ok) progress_phase(run->progress, "encoding", 0, "");
+        if (ok && !video_close(&run->video, &error)) ok = capture_failed(pending_message(&run->file, error));
+        if (!ok) video_abort(&run->video);
+        pending_watch_child(0);
+    }
+    if (run->sound) fclose(run->sound);
+    if (run->wav.file && !wav_close(&run->wav, &error) && ok) ok = capture_failed(pending_message(&run->file, error));
+    if (run->have_file && ok && !pending_commit(&run->file, &error)) ok = capture_failed(error);
+    if (run->have_file && !ok) pending_discard(&run->file);
+    if (!ok && run->target == FRAME_TARGET_PNG_FOLDER && frames_written > 0) {
+        capture_error(run->options->out + " holds only the first " + std::to_string(frames_written) + " of " +
+                      std::to_string(run->plan.count) + " frames");
+    }
+    return ok;
+}
+
+static bool timed_music_advance(FrameRun* run, double seconds)
+{
+    const double begin = progress_clock();
+    const bool ok = music_advance(&run->music, seconds);
+    run->music_time += progress_clock() - begin;
+    return ok;
+}
+
+// Drawing commands issued between play_through_begin and play_through_end
+// are dropped before any vertex is processed, while every state command runs
+// as usual: they are rendered on the condition of an occlusion query that
+// counted no samples. Rasterisation is discarded besides, so no pixel is
+// touched even by a driver that ignored the condition. Clears are dropped
+// too, which is why the first saved frame is drawn after play_through_end.
+static void play_through_begin(GLuint* query)
+{
+    glGenQueries(1, query);
+    glBeginQuery(GL_SAMPLES_PASSED, *query);
+    glEndQuery(GL_SAMPLES_PASSED);
+    glBeginConditionalRender(*query, GL_QUERY_WAIT);
+    glEnable(GL_RASTERIZER_DISCARD);
+}
+
+static void play_through_end(GLuint query)
+{
+    glDisable(GL_RASTERIZER_DISCARD);
+    glEndConditionalRender();
+    glDeleteQueries(1, &query);
+}
+
+// The frames before the first saved one run through the very same calls
+// without drawing: the scenes' per-frame state, the music's sync and all GL
+// state advance as in the window, cheaply.
+static bool play_through(FrameRun* run)
+{
+    const double begin = progress_clock();
+    progress_phase(run->progress, "playing through", run->plan.first, "frames");
+    GLuint query = 0;
+    play_through_begin(&query);
+    bool ok = true;
+    for (int64_t k = 0; k < run->plan.first && ok; k++) {
+        const double time = frame_time(run->plan.fps, k);
+        ok = timed_music_advance(run, time);
+        if (ok) demo_draw_frame(&run->loop, (float)time);
+        progress_step(run->progress, k + 1);
+    }
+    play_through_end(query);
+    run->playing_through = progress_clock() - begin - run->music_time;
+    return ok;
+}
+
+// Draws saved frame i and hands it to the writer.
+static bool capture_frame(FrameRun* run, FrameWriter* writer, int64_t i)
+{
+    const double time = frame_plan_time(run->plan, i);
+    if (!timed_music_advance(run, time)) return false;
+    const double begin = progress_clock();
+    demo_draw_frame(&run->loop, (float)time);
+    glFinish();
+    const double drawn = progress_clock();
+    FrameSlot* slot = frame_writer_acquire(writer);
+    const double acquired = progress_clock();
+    if (!slot) return false;
+    // BGRA is the read-back the driver does with a plain copy; the writer
+    // turns it into RGB on its own thread.
+    slot->bgra.resize((size_t)WINDOW_WIDTH * WINDOW_HEIGHT * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, GL_BGRA, GL_UNSIGNED_BYTE, slot->bgra.data());
+    slot->index = i;
+    frame_writer_submit(writer, slot);
+    run->drawing += drawn - begin;
+    run->waiting += acquired - drawn;
+    run->reading += progress_clock() - acquired;
+    return true;
+}
+
+// The saved frames (none when `ok` is false), then the music to the end of
+// the span.
+static bool capture_saved(FrameRun* run, FrameWriter* writer, bool ok)
+{
+    if (ok) progress_phase(run->progress, "capturing", run->plan.count, "frames");
+    for (int64_t i = 0; i < run->plan.count && ok; i++) {
+        ok = capture_frame(run, writer, i);
+        progress_step(run->progress, i + 1);
+    }
+    const double begin = progress_clock();
+    ok = music_finish(&run->music, ok);
+    run->music_time += progress_clock() - begin;
+    return ok;
+}
+
+static Progress* s_load_progress = nullptr;
+static void after_load_step(int step) { progress_step(s_load_progress, step); }
+
+static bool load(FrameRun* run)
+{
+    const double begin = progress_clock();
+    progress_phase(run->progress, "loading", TIMELINE_ENTRIES, "steps");
+    std::string error;
+    if (!offscreen_open(WINDOW_WIDTH, WINDOW_HEIGHT, &error)) {
+        capture_error("no offscreen OpenGL: " + error);
+        return false;
+    }
+    gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
+    s_load_progress = run->progress;
+    demo_load(after_load_step);
+    demo_loop_init(&run->loop);
+    run->loading = progress_clock() - begin;
+    return true;
+}
+
+// Loads, starts the music and runs the frames through the writer.
+static bool capture_run(FrameRun* run, FrameWriter* writer)
+{
+    if (run->target == FRAME_TARGET_VIDEO && !video_start(run)) return false;
+    if (!load(run)) return false;
+    const bool to_wav = run->wav.file != nullptr;
+    const double end = frame_plan_time(run->plan, run->plan.count);
+    bool ok = music_start(&run->music, frame_plan_time(run->plan, 0), end, to_wav ? music_wav_sink : nullptr,
+                          &run->wav);
+    if (ok) {
+        const std::string& path = run->target == FRAME_TARGET_PNG_FOLDER ? run->options->out : run->file.path;
+        frame_writer_start(writer, run->target, path, &run->video, WINDOW_WIDTH, WINDOW_HEIGHT);
+        ok = capture_saved(run, writer, play_through(run));
+        if (!frame_writer_finish(writer)) ok = capture_failed(pending_message(&run->file, writer->error));
+    }
+    demo_unload();
+    offscreen_close();
+    return ok;
+}
+
+static std::string seconds_text(double seconds, int decimals = 1)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%.*f s", decimals, seconds);
+    return text;
+}
+
+// One line: what was written, how fast, and where the time went.
+static void summarise(const FrameRun& run, const FrameWriter& writer)
+{
+    const CaptureOptions& o = *run.options;
+    const double total = progress_clock() - run.progress->start;
+    char rate[64];
+    snprintf(rate, sizeof rate, " (%.1f frames/s): ", (double)run.plan.count / total);
+    std::string text = std::to_string(run.plan.count) + (run.plan.count == 1 ? " frame" : " frames") + " at " +
+                       frame_rate_text(o.fps) + " fps from " + seconds_text(frame_plan_time(run.plan, 0), 3) + " to " +
+                       (o.mode == CAPTURE_VIDEO ? o.video : o.out) + " in " + seconds_text(total) + rate;
+    if (o.mode == CAPTURE_VIDEO) text += "sound " + seconds_text(run.sound_time) + ", ";
+    text += "loading " + seconds_text(run.loading) + ", playing through " + std::to_string(run.plan.first) +
+            " frames " + seconds_text(run.playing_through) + ", music " + seconds_text(run.music_time) +
+            ", drawing " + seconds_text(run.drawing) + ", read-back " + seconds_text(run.reading) +
+            ", waiting for the writer " + seconds_text(run.waiting) + ", writer busy " +
+            seconds_text(writer.busy_seconds) + ", finishing " + seconds_text(run.finishing);
+    if (o.mode == CAPTURE_VIDEO) text += ", ffmpeg " + seconds_text(run.video.child_cpu_seconds) + " of CPU";
+    progress_finish(run.progress, text);
+}
+
+int capture_frames(const CaptureOptions& options, Progress* progress)
+{
+    FrameRun run = {};
+    run.options = &options;
+    run.progress = progress;
+    run.plan = frame_plan(options);
+    run.video = VideoPipe{0, -1, -1, 0.0};
+    FrameWriter writer;
+    std::string error;
+    bool ok = output_open(&run, &error);
+    if (!ok) capture_error(pending_message(&run.file, error));
+    if (ok) ok = capture_run(&run, &writer);
+    const double finish_begin = progress_clock();
+    ok = output_close(&run, ok, writer.written);
+    run.finishing = progress_clock() - finish_begin;
+    if (ok) summarise(run, writer);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,89 @@
+// The capture's music: the song played offline along the virtual clock, its
+// blocks taken from the queue as the sound device would take them.
+#include "tools/capture.h"
+
+#include "synth/audio_queue.h"
+
+#include <cmath>
+#include <cstdlib>
+
+// Seed of the random numbers drawn during playback (the accent's shake). The
+// window seeds with the time; a capture uses a fixed seed, so capturing the
+// same span twice gives the same images.
+static const unsigned CAPTURE_RANDOM_SEED = 1;
+
+uint64_t music_frame_at(double seconds) { return (uint64_t)std::llround(seconds * (double)MUSIC_RATE); }
+
+bool music_start(CaptureMusic* music, double first, double end, MusicSink sink, void* context)
+{
+    music->rendered = 0;
+    music->first = music_frame_at(first);
+    music->end = music_frame_at(end);
+    music->sink = sink;
+    music->sink_context = context;
+    audio_queue_reset();
+    if (!demo_audio_start(&music->audio, false)) {
+        demo_audio_stop(&music->audio);
+        capture_error("the music could not be started");
+        return false;
+    }
+    srand(CAPTURE_RANDOM_SEED);
+    return true;
+}
+
+// Takes every queued block out as the device callback would and hands on
+// the part of it that lies within [first, end).
+static bool music_drain(CaptureMusic* music)
+{
+    int16_t block[AUDIO_BLOCK_BYTES / 2];
+    while (g_audio_queue.filled.load() > 0) {
+        audio_callback(nullptr, (uint8_t*)block, AUDIO_BLOCK_BYTES);
+        const uint64_t start = music->rendered, stop = music->rendered + PLAYER_BLOCK_FRAMES;
+        music->rendered = stop;
+        const uint64_t from = start > music->first ? start : music->first;
+        const uint64_t to = stop < music->end ? stop : music->end;
+        if (from >= to || !music->sink) continue;
+        std::string error;
+        if (!music->sink(music->sink_context, block + (from - start) * 2, (uint32_t)(to - from), &error)) {
+            capture_error(error);
+            return false;
+        }
+    }
+    return true;
+}
+
+static bool music_advance_to(CaptureMusic* music, uint64_t frames)
+{
+    if (!music_drain(music)) return false;
+    while (music->rendered < frames) {
+        int more = 0;
+        player_pump(music->audio.player, &more);
+        if (!music_drain(music)) return false;
+    }
+    return true;
+}
+
+bool music_advance(CaptureMusic* music, double seconds) { return music_advance_to(music, music_frame_at(seconds)); }
+
+bool music_render(CaptureMusic* music, double seconds, Progress* progress, const char* phase)
+{
+    const int64_t whole = (int64_t)std::ceil(seconds);
+    progress_phase(progress, phase, whole, "s");
+    for (int64_t s = 1; s <= whole; s++) {
+        if (!music_advance(music, s < seconds ? (double)s : seconds)) return false;
+        progress_step(progress, s);
+    }
+    return true;
+}
+
+bool music_finish(CaptureMusic* music, bool ok)
+{
+    if (ok) ok = music_advance_to(music, music->end);
+    demo_audio_stop(&music->audio);
+    return ok;
+}
+
+bool music_wav_sink(void* context, const int16_t* samples, uint32_t frames, std::string* error)
+{
+    return wav_write((WavWriter*)context, samples, frames, error);
+}

@@ -1,0 +1,151 @@
+// Command line of quiet-harbor-capture: the usage text and option parsing.
+#include "tools/capture.h"
+
+#include "runtime/demo.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+static const char* const USAGE =
+    "Usage: quiet-harbor-capture --at SECONDS --out FILE.png [--fps RATE]\n"
+    "       quiet-harbor-capture [--from A] [--to B] [--fps RATE] --out DIR [--audio FILE.wav]\n"
+    "       quiet-harbor-capture --video FILE [--from A] [--to B] [--fps RATE]\n"
+    "       quiet-harbor-capture --audio-only --out FILE.wav [--seconds S]\n"
+    "\n"
+    "Renders the presentation offscreen (800 x 600, letterbox bands included)\n"
+    "with a virtual clock and writes PNG images or a video with sound; renders\n"
+    "its music (44,100 Hz, 16-bit stereo) into WAV files.\n"
+    "\n"
+    "Captures are exact: they show the frames the window would show if the\n"
+    "presentation ran at the capture's frame rate from time 0. Frame k is drawn\n"
+    "at k / RATE seconds; every frame before the first saved one is played\n"
+    "through (drawn without pixels, not saved) and the music always runs along,\n"
+    "so beat zooms, accent shakes and everything a scene carries from frame to\n"
+    "frame are as in the window; playback's random numbers have a fixed seed,\n"
+    "so the same capture gives the same bytes every time.\n"
+    "\n"
+    "  --at SECONDS   one frame: plays the frames k / RATE before it, then saves\n"
+    "                 the frame at SECONDS\n"
+    "  --from A       start of a sequence or video in seconds (default 0): it\n"
+    "                 holds the frames k / RATE at or after A ...\n"
+    "  --to B         ... and before B (default 225, the end)\n"
+    "  --fps RATE     frames per second: 60 (the default), 59.94 or 30000/1001\n"
+    "  --out PATH     the PNG file (--at), the folder for frame_00000.png,\n"
+    "                 frame_00001.png, ... (a sequence), or the WAV file\n"
+    "                 (--audio-only)\n"
+    "  --video FILE   the frames and their sound as one video, through the\n"
+    "                 ffmpeg program: .mp4 (H.264 and AAC), .mkv (lossless FFV1\n"
+    "                 and FLAC) or .webm (VP9 and Opus); alone, the whole\n"
+    "                 presentation at 60 frames per second\n"
+    "  --audio FILE   with a sequence: also write the sound of the captured span\n"
+    "                 (the first frame to the end of the last) to FILE\n"
+    "  --audio-only   render the music alone, as fast as possible\n"
+    "  --seconds S    length of --audio-only in seconds (default: the whole\n"
+    "                 225 s presentation)\n"
+    "  --quiet        no progress line (shown on a terminal) and no summary\n"
+    "                 line (printed at the end otherwise)\n"
+    "  --help         this text\n"
+    "\n"
+    "A file is written under a temporary name beside its target and renamed\n"
+    "when complete. Exit status: 0 done, 1 failed (one line says why), 2 usage.\n";
+
+// Longest --audio-only render whose size a WAV header can state.
+static const double MAX_AUDIO_SECONDS = 24000.0;
+
+const char* capture_usage() { return USAGE; }
+
+static bool parse_number(const char* text, double* value)
+{
+    char* end = nullptr;
+    errno = 0;
+    *value = strtod(text, &end);
+    return errno == 0 && end != text && *end == '\0' && std::isfinite(*value);
+}
+
+static bool in_timeline(double seconds) { return seconds >= 0 && seconds <= TIMELINE_END; }
+
+struct SeenOptions {
+    bool at, from, to, fps, seconds;
+};
+
+static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen)
+{
+    const bool span = seen.from || seen.to;
+    if (o.mode == CAPTURE_AUDIO_ONLY) {
+        if (seen.at || span || seen.fps || !o.video.empty() || !o.audio.empty())
+            return "--audio-only takes only --out and --seconds";
+        if (o.out.empty()) return "--out is required";
+        if (!(o.seconds > 0 && o.seconds <= MAX_AUDIO_SECONDS)) return "--seconds must be above 0 and at most 24000";
+        return nullptr;
+    }
+    if (seen.seconds) return "--seconds goes with --audio-only";
+    const bool video = !o.video.empty();
+    if (video && !o.out.empty()) return "--video names its own file; --out goes with PNG output";
+    if (!video && o.out.empty()) return "--out or --video is required";
+    if (seen.at && (span || video)) return "--at gives one frame; --from, --to and --video give many";
+    if (!seen.at && !span && !video) return "give --at, --from/--to or --video";
+    if (!o.audio.empty() && o.mode != CAPTURE_SEQUENCE) return "--audio goes with a PNG sequence (--from/--to)";
+    if (seen.at && !in_timeline(o.from)) return "--at must be between 0 and 225";
+    if (!seen.at && !(in_timeline(o.from) && in_timeline(o.to) && o.from < o.to))
+        return "need 0 <= --from < --to <= 225";
+    int format = 0;
+    if (video && !video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv or .webm";
+    if (!seen.at && frame_plan(o).count < 1) return "no frame at that rate falls between --from and --to";
+    return nullptr;
+}
+
+// Reads one option with its value; false on an unknown option or a bad value.
+static bool read_option(const std::string& arg, const char* value, CaptureOptions* o, SeenOptions* seen)
+{
+    double number = 0.0;
+    const bool numeric = parse_number(value, &number);
+    if (arg == "--out" && *value) o->out = value;
+    else if (arg == "--video" && *value) o->video = value;
+    else if (arg == "--audio" && *value) o->audio = value;
+    else if (arg == "--at" && numeric) seen->at = true, o->from = number;
+    else if (arg == "--from" && numeric) seen->from = true, o->from = number;
+    else if (arg == "--to" && numeric) seen->to = true, o->to = number;
+    else if (arg == "--seconds" && numeric) seen->seconds = true, o->seconds = number;
+    else if (arg == "--fps" && frame_rate_parse(value, &o->fps)) seen->fps = true;
+    else return false;
+    return true;
+}
+
+int capture_parse_options(int argc, char** argv, CaptureOptions* o)
+{
+    *o = CaptureOptions{CAPTURE_SEQUENCE, 0.0, TIMELINE_END, FRAME_RATE_DEFAULT, "", "", "", TIMELINE_END, false};
+    SeenOptions seen = {};
+    bool audio_only = false;
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") return 1;
+        if (arg == "--audio-only") {
+            audio_only = true;
+            continue;
+        }
+        if (arg == "--quiet") {
+            o->quiet = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            fprintf(stderr, "quiet-harbor-capture: %s needs a value\n", arg.c_str());
+            return 2;
+        }
+        const char* value = argv[++i];
+        if (!read_option(arg, value, o, &seen)) {
+            fprintf(stderr, "quiet-harbor-capture: bad option or value: %s %s\n", arg.c_str(), value);
+            return 2;
+        }
+    }
+    if (audio_only) o->mode = CAPTURE_AUDIO_ONLY;
+    else if (seen.at) o->mode = CAPTURE_FRAME;
+    else if (!o->video.empty()) o->mode = CAPTURE_VIDEO;
+    const char* problem = mode_problem(*o, seen);
+    if (problem) {
+        fprintf(stderr, "quiet-harbor-capture: %s\n%s", problem, USAGE);
+        return 2;
+    }
+    return 0;
+}

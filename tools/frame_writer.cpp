@@ -1,0 +1,121 @@
+// The capture's writing thread: PNG files or the video pipe.
+#include "tools/frame_writer.h"
+
+#include "tools/capture_progress.h"
+#include "tools/png_write.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::string frame_file_name(int64_t index)
+{
+    char name[32];
+    snprintf(name, sizeof name, "frame_%05lld.png", (long long)index);
+    return name;
+}
+
+// BGRA rows bottom first to RGB rows top first.
+static void bgra_to_rgb(const uint8_t* bgra, int width, int height, uint8_t* rgb)
+{
+    for (int y = 0; y < height; y++) {
+        const uint8_t* in = bgra + (size_t)(height - 1 - y) * width * 4;
+        uint8_t* out = rgb + (size_t)y * width * 3;
+        for (int x = 0; x < width; x++) {
+            out[3 * x] = in[4 * x + 2];
+            out[3 * x + 1] = in[4 * x + 1];
+            out[3 * x + 2] = in[4 * x];
+        }
+    }
+}
+
+// A frame file that failed half-way is removed; the caller says which frames remain.
+static bool write_folder_frame(FrameWriter* w, int64_t index, std::string* error)
+{
+    const std::string path = w->path + "/" + frame_file_name(index);
+    if (png_write_rgb(path, w->width, w->height, w->rgb.data(), error)) return true;
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
+    return false;
+}
+
+static bool write_slot(FrameWriter* w, const FrameSlot& slot, std::string* error)
+{
+    bgra_to_rgb(slot.bgra.data(), w->width, w->height, w->rgb.data());
+    if (w->target == FRAME_TARGET_PNG_FILE) return png_write_rgb(w->path, w->width, w->height, w->rgb.data(), error);
+    if (w->target == FRAME_TARGET_PNG_FOLDER) return write_folder_frame(w, slot.index, error);
+    return video_write_frame(w->video, w->rgb.data(), w->rgb.size(), error);
+}
+
+static void writer_run(FrameWriter* w)
+{
+    for (;;) {
+        FrameSlot* slot = nullptr;
+        bool skip = false;
+        {
+            std::unique_lock<std::mutex> lock(w->mutex);
+            w->changed.wait(lock, [w] { return !w->waiting.empty() || w->closing; });
+            if (w->waiting.empty()) return;
+            slot = w->waiting.front();
+            w->waiting.pop_front();
+            skip = w->failed;
+        }
+        const double begin = progress_clock();
+        std::string error;
+        const bool ok = skip || write_slot(w, *slot, &error);
+        {
+            std::lock_guard<std::mutex> lock(w->mutex);
+            w->busy_seconds += progress_clock() - begin;
+            if (!ok && !w->failed) w->failed = true, w->error = error;
+            if (ok && !skip) w->written++;
+            w->spare.push_back(slot);
+        }
+        w->changed.notify_all();
+    }
+}
+
+void frame_writer_start(FrameWriter* writer, int target, const std::string& path, VideoPipe* video, int width,
+                        int height)
+{
+    writer->target = target;
+    writer->path = path;
+    writer->video = video;
+    writer->width = width;
+    writer->height = height;
+    writer->closing = writer->failed = false;
+    writer->written = 0;
+    writer->busy_seconds = 0.0;
+    writer->rgb.assign((size_t)width * height * 3, 0);
+    for (FrameSlot& slot : writer->slots) writer->spare.push_back(&slot);
+    writer->thread = std::thread(writer_run, writer);
+}
+
+FrameSlot* frame_writer_acquire(FrameWriter* writer)
+{
+    std::unique_lock<std::mutex> lock(writer->mutex);
+    writer->changed.wait(lock, [writer] { return !writer->spare.empty() || writer->failed; });
+    if (writer->failed) return nullptr;
+    FrameSlot* slot = writer->spare.back();
+    writer->spare.pop_back();
+    return slot;
+}
+
+void frame_writer_submit(FrameWriter* writer, FrameSlot* slot)
+{
+    {
+        std::lock_guard<std::mutex> lock(writer->mutex);
+        writer->waiting.push_back(slot);
+    }
+    writer->changed.notify_all();
+}
+
+bool frame_writer_finish(FrameWriter* writer)
+{
+    {
+        std::lock_guard<std::mutex> lock(writer->mutex);
+        writer->closing = true;
+    }
+    writer->changed.notify_all();
+    if (writer->thread.joinable()) writer->thread.join();
+    return !writer->failed;
+}

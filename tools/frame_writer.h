@@ -1,0 +1,62 @@
+// Saved frames are written on a thread of their own, so that compressing or
+// piping one frame overlaps drawing the next. Frames arrive as OpenGL reads
+// them back fastest, BGRA with the bottom row first; the thread turns them
+// into RGB rows, top row first.
+#pragma once
+
+#include "tools/video_pipe.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct FrameSlot {
+    std::vector<uint8_t> bgra; // width x height x 4, bottom row first
+    int64_t index;             // number of the saved frame
+};
+
+enum FrameTarget {
+    FRAME_TARGET_PNG_FILE,   // one PNG file at `path`
+    FRAME_TARGET_PNG_FOLDER, // path/frame_00000.png, path/frame_00001.png, ...
+    FRAME_TARGET_VIDEO,      // frames into the video pipe
+};
+
+// Frames in flight: one being filled, one being written, one spare.
+const int FRAME_WRITER_SLOTS = 3;
+
+struct FrameWriter {
+    int target = FRAME_TARGET_PNG_FILE;
+    std::string path;
+    VideoPipe* video = nullptr;
+    int width = 0, height = 0;
+
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable changed;
+    FrameSlot slots[FRAME_WRITER_SLOTS];
+    std::deque<FrameSlot*> waiting; // filled, oldest first
+    std::vector<FrameSlot*> spare;
+    bool closing = false;
+    bool failed = false;
+    std::string error;          // the first failure
+    int64_t written = 0;        // frames written completely
+    double busy_seconds = 0.0;  // time the thread spent converting and writing
+    std::vector<uint8_t> rgb; // the thread's frame in RGB, top row first
+};
+
+// Starts the thread. `video` is used with FRAME_TARGET_VIDEO only.
+void frame_writer_start(FrameWriter* writer, int target, const std::string& path, VideoPipe* video, int width,
+                        int height);
+// A slot to fill, waiting while all are in use; null once a write has failed.
+FrameSlot* frame_writer_acquire(FrameWriter* writer);
+// Queues a filled slot for writing.
+void frame_writer_submit(FrameWriter* writer, FrameSlot* slot);
+// Writes everything queued and stops the thread. False, with writer->error,
+// when a write failed.
+bool frame_writer_finish(FrameWriter* writer);
+// File name of saved frame `index` in a folder: "frame_00012.png".
+std::string frame_file_name(int64_t index);

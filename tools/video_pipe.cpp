@@ -1,0 +1,255 @@
+// Video output: ffmpeg started without a shell, fed frames through a pipe.
+#include "tools/video_pipe.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+static const char* const FFMPEG = "ffmpeg";
+static const char* const FFMPEG_PACKAGE = "ffmpeg";
+// The sound arrives on ffmpeg's descriptor 3; our own descriptors sit above
+// it so that moving them into place never collides.
+static const int SOUND_CHILD_FD = 3;
+static const int FIRST_HIGH_FD = 10;
+// A larger pipe lets a whole frame wait in the kernel while ffmpeg is busy.
+static const int PIPE_BYTES = 1 << 20;
+static const size_t LOG_TAIL_BYTES = 4096;
+
+// The encoder arguments of each format, after the two inputs.
+static const std::vector<const char*> MP4_ARGS = {
+    "-vf", "scale=out_color_matrix=bt709:out_range=tv", "-pix_fmt", "yuv420p",
+    "-c:v", "libx264", "-preset", "veryfast", "-crf", "18",
+    "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
+    "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4",
+};
+static const std::vector<const char*> MKV_ARGS = {
+    "-c:v", "ffv1", "-level", "3", "-c:a", "flac", "-f", "matroska",
+};
+static const std::vector<const char*> WEBM_ARGS = {
+    "-vf", "scale=out_color_matrix=bt709:out_range=tv", "-pix_fmt", "yuv420p",
+    "-c:v", "libvpx-vp9", "-crf", "31", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1",
+    "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
+    "-c:a", "libopus", "-b:a", "160k", "-f", "webm",
+};
+
+bool video_format_for(const std::string& path, int* format)
+{
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension) c = (char)tolower((unsigned char)c);
+    if (extension == "mp4") *format = VIDEO_MP4;
+    else if (extension == "mkv") *format = VIDEO_MKV;
+    else if (extension == "webm") *format = VIDEO_WEBM;
+    else return false;
+    return true;
+}
+
+static std::vector<std::string> ffmpeg_arguments(const std::string& file, int format, FrameRate rate, int width,
+                                                 int height)
+{
+    std::vector<std::string> args = {
+        FFMPEG, "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
+        "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", std::to_string(width) + "x" + std::to_string(height),
+        "-framerate", frame_rate_text(rate), "-i", "pipe:0",
+        "-f", "s16le", "-ar", std::to_string(VIDEO_AUDIO_RATE), "-ac", "2",
+        "-i", "pipe:" + std::to_string(SOUND_CHILD_FD),
+        "-map", "0:v:0", "-map", "1:a:0",
+    };
+    const std::vector<const char*>& codec =
+        format == VIDEO_MKV ? MKV_ARGS : format == VIDEO_WEBM ? WEBM_ARGS : MP4_ARGS;
+    args.insert(args.end(), codec.begin(), codec.end());
+    // "file:" keeps ffmpeg from reading a protocol or "-" into the name.
+    args.push_back("file:" + file);
+    return args;
+}
+
+// Moves a descriptor above the low numbers, close-on-exec.
+static int move_high(int fd)
+{
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, FIRST_HIGH_FD);
+    close(fd);
+    return moved;
+}
+
+static bool open_pipe(int* read_end, int* write_end)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    *read_end = move_high(fds[0]);
+    *write_end = move_high(fds[1]);
+    fcntl(*write_end, F_SETPIPE_SZ, PIPE_BYTES); // a smaller pipe only costs speed
+    return *read_end >= 0 && *write_end >= 0;
+}
+
+static void close_fd(int* fd)
+{
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+}
+
+bool video_program_found(std::string* error)
+{
+    const char* path = getenv("PATH");
+    std::string folders = path ? path : "/bin:/usr/bin";
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
+        const std::string folder = end > start ? folders.substr(start, end - start) : ".";
+        const std::string program = folder + "/" + FFMPEG;
+        struct stat info;
+        if (stat(program.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(program.c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    *error = std::string("the ffmpeg program was not found; install the Debian package ") + FFMPEG_PACKAGE;
+    return false;
+}
+
+// The child: frames on 0, sound on 3, messages into the log, in a process
+// group of its own (a terminal's Ctrl-C reaches the capture, which stops it);
+// signals the capture ignores or catches are back to their defaults.
+static int spawn_ffmpeg(VideoPipe* video, const std::vector<std::string>& args, int video_in, int sound_fd)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back((char*)a.c_str());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, video_in, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, sound_fd, SOUND_CHILD_FD);
+    posix_spawn_file_actions_adddup2(&actions, video->log_fd, STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults, none;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+    const int result = posix_spawnp(&video->pid, FFMPEG, &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (result != 0) video->pid = 0;
+    return result;
+}
+
+bool video_open(VideoPipe* video, const std::string& file, int format, FrameRate rate, int width, int height,
+                int sound_fd, std::string* error)
+{
+    *video = VideoPipe{0, -1, -1, 0.0};
+    FILE* log = tmpfile();
+    if (log) video->log_fd = move_high(dup(fileno(log)));
+    if (log) fclose(log);
+    int video_in = -1;
+    int sound_in = lseek(sound_fd, 0, SEEK_SET) == 0 ? move_high(dup(sound_fd)) : -1;
+    if (video->log_fd < 0 || sound_in < 0 || !open_pipe(&video_in, &video->video_fd)) {
+        *error = std::string("cannot set up the pipe to ffmpeg: ") + strerror(errno);
+        close_fd(&video_in);
+        close_fd(&sound_in);
+        video_abort(video);
+        return false;
+    }
+    const int result = spawn_ffmpeg(video, ffmpeg_arguments(file, format, rate, width, height), video_in, sound_in);
+    close_fd(&video_in);
+    close_fd(&sound_in);
+    if (result == 0) return true;
+    if (result == ENOENT)
+        *error = std::string("the ffmpeg program was not found; install the Debian package ") + FFMPEG_PACKAGE;
+    else
+        *error = std::string("cannot start ffmpeg: ") + strerror(result);
+    video_abort(video);
+    return false;
+}
+
+// The last line ffmpeg wrote to its log, or "" when it wrote none.
+static std::string log_last_line(int fd)
+{
+    const off_t size = lseek(fd, 0, SEEK_END);
+    if (size <= 0) return "";
+    const off_t from = size > (off_t)LOG_TAIL_BYTES ? size - (off_t)LOG_TAIL_BYTES : 0;
+    std::string text((size_t)(size - from), '\0');
+    const ssize_t got = pread(fd, &text[0], text.size(), from);
+    text.resize(got > 0 ? (size_t)got : 0);
+    while (!text.empty() && isspace((unsigned char)text.back())) text.pop_back();
+    const size_t newline = text.find_last_of("\r\n");
+    return newline == std::string::npos ? text : text.substr(newline + 1);
+}
+
+// Waits for ffmpeg; true when it finished with status 0, else a reason.
+static bool reap(VideoPipe* video, std::string* error)
+{
+    if (video->pid == 0) return false;
+    int status = 0;
+    rusage usage = {};
+    while (wait4(video->pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    video->pid = 0;
+    video->child_cpu_seconds = (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec +
+                               ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec) * 1e-6;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    const std::string last = log_last_line(video->log_fd);
+    if (WIFSIGNALED(status)) *error = "ffmpeg was stopped by signal " + std::to_string(WTERMSIG(status));
+    else *error = "ffmpeg failed with status " + std::to_string(WEXITSTATUS(status));
+    if (!last.empty()) *error += ": " + last;
+    return false;
+}
+
+static bool write_all(VideoPipe* video, int fd, const uint8_t* bytes, size_t size, std::string* error)
+{
+    while (size > 0) {
+        const ssize_t n = write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int cause = errno;
+            close_fd(&video->video_fd);
+            if (!reap(video, error)) return false;
+            *error = std::string("writing to ffmpeg: ") + strerror(cause);
+            return false;
+        }
+        bytes += n;
+        size -= (size_t)n;
+    }
+    return true;
+}
+
+bool video_write_frame(VideoPipe* video, const uint8_t* rgb, size_t bytes, std::string* error)
+{
+    return write_all(video, video->video_fd, rgb, bytes, error);
+}
+
+bool video_close(VideoPipe* video, std::string* error)
+{
+    close_fd(&video->video_fd);
+    const bool ok = reap(video, error);
+    close_fd(&video->log_fd);
+    return ok;
+}
+
+// SIGKILL, not SIGTERM: ffmpeg answers SIGTERM by finishing the file.
+void video_abort(VideoPipe* video)
+{
+    if (video->pid != 0) kill(video->pid, SIGKILL);
+    std::string ignored;
+    close_fd(&video->video_fd);
+    if (video->pid != 0) reap(video, &ignored);
+    close_fd(&video->log_fd);
+}
