@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -63,10 +62,18 @@ static bool chain_seeds(const std::string& dir)
     std::vector<double> builtin(EFFECT_CONFIG_BUILTIN,
                                 EFFECT_CONFIG_BUILTIN + EFFECT_CONFIG_BUILTIN_LENGTH);
     bool ok = write_file(dir + "/builtin", chain_input(SONG_CHANNELS, BUILTIN_ROW_MS, builtin));
+    // Type code and parameters, one unit per line.
     const std::vector<std::vector<double>> units = {
-        {1, 5, 0.5},  {2, 0.5, 0.5, 0.3, 0.8, 0.4, 0.1}, {3, 5, 7, 1, 0.5}, {4, 1},
-        {5, 3},       {6, 0.5}, {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-        {8, 2000, 0.2, 0.5, 400}, {9, 0.1}, {10},
+        {1, 5, 0.5},
+        {2, 0.5, 0.5, 0.3, 0.8, 0.4, 0.1},
+        {3, 5, 7, 1, 0.5},
+        {4, 1},
+        {5, 3},
+        {6, 0.5},
+        {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {8, 2000, 0.2, 0.5, 400},
+        {9, 0.1},
+        {10},
     };
     for (const std::vector<double>& unit : units) {
         std::string name = dir + "/unit" + std::to_string((int)unit[0]);
@@ -77,14 +84,16 @@ static bool chain_seeds(const std::string& dir)
 
 static bool song_seeds(const std::string& dir)
 {
-    // Five separators: the smallest stream there is, with one instrument.
-    const uint8_t empty[] = {0, 4, 2, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // 4 rows, 2 channels and five separators (four planes of five zero
+    // bytes): the smallest whole stream, with one instrument.
+    Bytes empty = {0, 4, 2, 0, 0, 0, 5};
+    empty.resize(empty.size() + 4 * 5, 0);
     std::vector<double> one(1 + INSTRUMENT_VALUES, 0.0);
     one[0] = 1;
     return write_file(dir + "/builtin", song_input(SONG_STREAM, (uint32_t)SONG_STREAM_SIZE,
                                                    INSTRUMENT_TABLE, INSTRUMENT_TABLE_SIZE)) &&
-           write_file(dir + "/empty", song_input(empty, sizeof empty, one.data(), one.size()));
+           write_file(dir + "/empty", song_input(empty.data(), (uint32_t)empty.size(), one.data(),
+                                                 one.size()));
 }
 
 // The score reader's faults: each of these once wrote outside the grid.
