@@ -46,8 +46,11 @@ static const uint16_t HIDDEN_TEXTURE_SIZE = 8;
 static const uint8_t HIDDEN_NOISE_AMPLITUDE = 255;
 static const uint32_t HIDDEN_BOX_COLOUR = 0xFFFFFFFF;
 
-static Texture* s_hidden_texture = nullptr;
-static Mesh* s_hidden_box = nullptr;
+// Nothing reads these; volatile keeps the stores, so the objects stay
+// reachable for the whole run like every scene's (a leak checker looks for
+// the pointers in memory, and the compiler would drop write-only ones).
+static Texture* volatile s_hidden_texture = nullptr;
+static Mesh* volatile s_hidden_box = nullptr;
 
 // Sync reactions
 
@@ -166,12 +169,14 @@ void veil_draw(Mesh* veil, float t)
 
 void hidden_build()
 {
-    s_hidden_texture = texture_create(HIDDEN_TEXTURE_SIZE, HIDDEN_TEXTURE_SIZE);
-    texture_noise(s_hidden_texture, HIDDEN_NOISE_AMPLITUDE, true, false);
-    s_hidden_texture->mag_filter = GL_NEAREST;
-    texture_upload(s_hidden_texture);
+    Texture* texture = texture_create(HIDDEN_TEXTURE_SIZE, HIDDEN_TEXTURE_SIZE);
+    texture_noise(texture, HIDDEN_NOISE_AMPLITUDE, true, false);
+    texture->mag_filter = GL_NEAREST;
+    texture_upload(texture);
 
-    s_hidden_box = mesh_box(1.0f, 1.0f, 1.0f, s_hidden_texture, HIDDEN_BOX_COLOUR);
-    s_hidden_box->blend = 0;
-    mesh_compile(s_hidden_box);
+    Mesh* box = mesh_box(1.0f, 1.0f, 1.0f, texture, HIDDEN_BOX_COLOUR);
+    box->blend = 0;
+    mesh_compile(box);
+    s_hidden_texture = texture;
+    s_hidden_box = box;
 }

@@ -30,6 +30,7 @@ struct ConfigReader {
     size_t length;
     size_t pos;
     bool failed;
+    size_t line_bytes;  // delay lines of the units read so far
 };
 
 // ---- Configuration reading ------------------------------------------------
@@ -121,9 +122,27 @@ static EffectUnitState unit_construct(uint8_t type, const double* p, float row_m
     return s;
 }
 
+// Bytes of delay line the unit's constructor will allocate for these parameters.
+static size_t unit_line_bytes(uint8_t type, const double* p)
+{
+    switch (type) {
+    case UNIT_ECHO: return 2 * (size_t)ECHO_LINE_FRAMES * sizeof(float);
+    case UNIT_REVERB: return REVERB_LINE_FLOATS * sizeof(float);
+    case UNIT_FLANGER:
+        return 2 * (size_t)flanger_line_frames((uint16_t)low_bits(p[1], WORD_RANGE)) * sizeof(float);
+    case UNIT_COMB: return 2 * (size_t)comb_line_frames((float)p[0]) * sizeof(float);
+    default: return 0;
+    }
+}
+
+// Null only when the record itself cannot be had; other failures are in r.
 static EffectUnit* unit_read(ConfigReader* r, float row_ms)
 {
     EffectUnit* unit = (EffectUnit*)calloc(1, sizeof(EffectUnit));
+    if (!unit) {
+        config_reject(r, "out of memory", "unit");
+        return nullptr;
+    }
     unit->mix = (float*)calloc(BLOCK_FLOATS, sizeof(float));
     unit->output = (float*)calloc(BLOCK_FLOATS, sizeof(float));
     unit->type = config_byte(r, "unit type");
@@ -132,8 +151,19 @@ static EffectUnit* unit_read(ConfigReader* r, float row_ms)
     for (int i = 0; i < count; i++) {
         config_next(r, "unit parameter", &params[i]);
     }
-    if (!r->failed) {
-        unit->state = unit_construct(unit->type, params, row_ms);
+    if (r->failed) {
+        return unit;
+    }
+    size_t line = unit_line_bytes(unit->type, params);
+    if (line > CHAIN_MAX_LINE_BYTES - r->line_bytes) {
+        config_reject(r, "delay lines above 128 MiB", "unit parameter");
+        return unit;
+    }
+    r->line_bytes += line;
+    unit->state = unit_construct(unit->type, params, row_ms);
+    bool stateful = unit->type >= UNIT_ECHO && unit->type <= UNIT_GAIN;
+    if (!unit->mix || !unit->output || (stateful && !unit->state.any)) {
+        config_reject(r, "out of memory", "unit");
     }
     return unit;
 }
@@ -176,6 +206,11 @@ static const float** inputs_read(ConfigReader* r, const EffectChain* chain, uint
         return nullptr;
     }
     const float** inputs = (const float**)calloc(*count ? *count : 1, sizeof(float*));
+    if (!inputs) {
+        config_reject(r, "out of memory", "input count");
+        *count = 0;
+        return nullptr;
+    }
     for (int i = 0; i < *count; i++) {
         inputs[i] = chain_resolve(r, chain, config_byte(r, "input id"));
     }
@@ -288,14 +323,22 @@ EffectChain* effect_chain_build(Voice* const* voices, int voice_count,
         fprintf(stderr, "effect chain: row length %g ms is not usable\n", (double)row_ms);
         return nullptr;
     }
-    ConfigReader r = {config, config ? config_length : 0, 0, false};
+    ConfigReader r = {config, config ? config_length : 0, 0, false, 0};
     EffectChain* chain = (EffectChain*)calloc(1, sizeof(EffectChain));
+    if (!chain) {
+        fprintf(stderr, "effect chain: out of memory\n");
+        return nullptr;
+    }
     chain->voices = voices;
     chain->voice_count = voices ? voice_count : 0;
     chain->output = (int16_t*)calloc(BLOCK_FLOATS, sizeof(int16_t));
-    chain->unit_count = config_byte(&r, "unit count");
-    chain->units = (EffectUnit**)calloc(chain->unit_count ? chain->unit_count : 1,
-                                        sizeof(EffectUnit*));
+    uint8_t unit_count = config_byte(&r, "unit count");
+    chain->units = (EffectUnit**)calloc(unit_count ? unit_count : 1, sizeof(EffectUnit*));
+    if (!chain->output || !chain->units) {
+        config_reject(&r, "out of memory", "unit count");
+    } else {
+        chain->unit_count = unit_count;
+    }
     for (int j = 0; j < chain->unit_count && !r.failed; j++) {
         chain->units[j] = unit_read(&r, row_ms);
     }

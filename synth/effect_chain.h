@@ -30,6 +30,9 @@ struct Voice;
 const int CHAIN_MAX_INPUTS = 128;      // per unit and for the master list
 const int CHAIN_MAX_VOICE_ID = 32;     // ids 1..32 name voices
 const int CHAIN_FIRST_UNIT_ID = 33;    // ids 33.. name units
+// Delay lines of all units together: 128 MiB. The built-in chain takes
+// 1.5 MiB; one flanger or comb at its longest 22 MiB, 255 echoes 86 MiB.
+const size_t CHAIN_MAX_LINE_BYTES = (size_t)128 << 20;
 
 // A unit's type-specific record; which member is live follows `type`.
 union EffectUnitState {
@@ -73,7 +76,8 @@ extern const size_t EFFECT_CONFIG_BUILTIN_LENGTH;
 // outlive the chain; row_ms: one pattern row in ms (>= 0; 120 for the song).
 // Returns the chain, or null after printing the reason to stderr when the
 // array ends early, holds a value that is not a finite number, a count above
-// 128, an id of 0, a channel beyond voice_count or a unit beyond N.
+// 128, an id of 0, a channel beyond voice_count or a unit beyond N, asks for
+// more than CHAIN_MAX_LINE_BYTES of delay lines, or memory runs out.
 EffectChain* effect_chain_build(Voice* const* voices, int voice_count,
                                 const double* config, size_t config_length, float row_ms);
 void effect_chain_release(EffectChain* chain);  // frees all; null is ignored

@@ -162,6 +162,9 @@ static uint32_t flanger_steady_frames(uint32_t clock, float k, float phase, doub
 EchoUnit* echo_unit_create(uint8_t rows, float gain, float row_ms)
 {
     EchoUnit* unit = (EchoUnit*)effect_alloc(sizeof(EchoUnit), 2 * ECHO_LINE_FRAMES);
+    if (!unit) {
+        return nullptr;
+    }
     unit->rows = rows;
     unit->gain = gain;
     unit->line = (float*)(unit + 1);
@@ -240,14 +243,20 @@ void echo_unit_destroy(EchoUnit* unit)
 
 // ---- Flanger --------------------------------------------------------------
 
-FlangerUnit* flanger_unit_create(uint16_t min_ms, uint16_t max_ms, float rate, float gain)
+uint32_t flanger_line_frames(uint16_t max_ms)
 {
     uint32_t length = (uint32_t)max_ms * EFFECT_SAMPLE_RATE / 1000;
     // A zero-length line has nothing to read; one frame delays by one frame.
-    if (length == 0) {
-        length = 1;
-    }
+    return length == 0 ? 1 : length;
+}
+
+FlangerUnit* flanger_unit_create(uint16_t min_ms, uint16_t max_ms, float rate, float gain)
+{
+    uint32_t length = flanger_line_frames(max_ms);
     FlangerUnit* unit = (FlangerUnit*)effect_alloc(sizeof(FlangerUnit), 2 * (size_t)length);
+    if (!unit) {
+        return nullptr;
+    }
     unit->min_ms = min_ms;
     unit->max_ms = max_ms;
     unit->rate = rate;
@@ -352,7 +361,7 @@ void flanger_unit_destroy(FlangerUnit* unit)
 
 // ---- Comb -----------------------------------------------------------------
 
-CombUnit* comb_unit_create(float delay_ms)
+uint32_t comb_line_frames(float delay_ms)
 {
     float held = delay_ms;
     if (!(held >= 0.0f)) {
@@ -361,8 +370,16 @@ CombUnit* comb_unit_create(float delay_ms)
     if (held > (float)COMB_MAX_MS) {
         held = (float)COMB_MAX_MS;
     }
-    uint32_t length = (uint32_t)held * EFFECT_SAMPLE_RATE / 1000;
+    return (uint32_t)held * EFFECT_SAMPLE_RATE / 1000;
+}
+
+CombUnit* comb_unit_create(float delay_ms)
+{
+    uint32_t length = comb_line_frames(delay_ms);
     CombUnit* unit = (CombUnit*)effect_alloc(sizeof(CombUnit), 2 * (size_t)length);
+    if (!unit) {
+        return nullptr;
+    }
     unit->delay_ms = delay_ms;
     unit->length = length;
     unit->line = (float*)(unit + 1);

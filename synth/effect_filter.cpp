@@ -140,6 +140,9 @@ SweptFilterUnit* swept_filter_unit_create(float base_cutoff, float resonance,
                                           float rate, float depth)
 {
     SweptFilterUnit* unit = (SweptFilterUnit*)calloc(1, sizeof(SweptFilterUnit));
+    if (!unit) {
+        return nullptr;
+    }
     unit->base_cutoff = base_cutoff;
     unit->resonance = resonance;
     unit->rate = rate;
@@ -173,6 +176,9 @@ void swept_filter_unit_destroy(SweptFilterUnit* unit)
 PowerShaperUnit* power_shaper_unit_create(uint8_t k)
 {
     PowerShaperUnit* unit = (PowerShaperUnit*)calloc(1, sizeof(PowerShaperUnit));
+    if (!unit) {
+        return nullptr;
+    }
     unit->k = k > POWER_SHAPER_MAX_K ? POWER_SHAPER_MAX_K : k;
     return unit;
 }
@@ -211,6 +217,9 @@ void power_shaper_unit_destroy(PowerShaperUnit* unit)
 OverdriveUnit* overdrive_unit_create(float a)
 {
     OverdriveUnit* unit = (OverdriveUnit*)calloc(1, sizeof(OverdriveUnit));
+    if (!unit) {
+        return nullptr;
+    }
     if (!(a >= 0.0f)) {
         a = 0.0f;
     }
@@ -238,6 +247,9 @@ void overdrive_unit_destroy(OverdriveUnit* unit)
 GainUnit* gain_unit_create(float g)
 {
     GainUnit* unit = (GainUnit*)calloc(1, sizeof(GainUnit));
+    if (!unit) {
+        return nullptr;
+    }
     unit->g = g;
     return unit;
 }
@@ -266,6 +278,9 @@ void phase_invert_unit_process(const float* mix, float* output, uint32_t frames)
 EqualizerPlaceholder* equalizer_placeholder_create(const float bands[EQUALIZER_BANDS])
 {
     EqualizerPlaceholder* unit = (EqualizerPlaceholder*)calloc(1, sizeof(EqualizerPlaceholder));
+    if (!unit) {
+        return nullptr;
+    }
     memcpy(unit->bands, bands, sizeof unit->bands);
     return unit;
 }

@@ -11,7 +11,6 @@ static const uint32_t REVERB_COMB_FRAMES[REVERB_COMBS] = {
 };
 static const uint32_t REVERB_STAGE_FRAMES[REVERB_STAGES] = {556, 441, 341, 225};
 static const uint32_t REVERB_SPREAD = 23;            // frames
-static const uint32_t REVERB_LINE_FLOATS = 25450;    // all 24 lines together
 
 static const float REVERB_INPUT_GAIN = 0.015f;
 static const float REVERB_ROOM_SCALE = 0.28f;
@@ -190,6 +189,9 @@ ReverbUnit* reverb_unit_create(float room, float damping, float wet, float dry,
                                float width, float mode)
 {
     ReverbUnit* u = (ReverbUnit*)calloc(1, sizeof(ReverbUnit) + REVERB_LINE_FLOATS * sizeof(float));
+    if (!u) {
+        return nullptr;
+    }
     bool freeze = mode >= REVERB_FREEZE_MODE;
     u->room_size = room * REVERB_ROOM_SCALE + REVERB_ROOM_OFFSET;
     u->damp = damping * REVERB_DAMP_SCALE;

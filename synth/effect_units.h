@@ -4,9 +4,10 @@
 // made once by its constructor; its process operation reads `frames` stereo
 // frames from a mix buffer and writes them to an output buffer (2 * frames
 // floats each, interleaved (first, second), floats on the 16-bit scale).
-// Constructors allocate everything a unit needs; processing allocates nothing.
-// Every record, including its delay lines, is one allocation released by the
-// type's destroy function (null is ignored).
+// Constructors allocate everything a unit needs and return null when the
+// memory cannot be had; processing allocates nothing. Every record, including
+// its delay lines, is one allocation released by the type's destroy function
+// (null is ignored).
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,7 @@ const float OVERDRIVE_MAX_AMOUNT = 0.999f;  // kappa = 2a / (1 - a) <= 1998
 const int EQUALIZER_BANDS = 12;             // stored, never read
 const int REVERB_COMBS = 8;                 // parallel combs per side
 const int REVERB_STAGES = 4;                // series stages per side
+const uint32_t REVERB_LINE_FLOATS = 25450;  // all 24 reverb lines together
 
 // Two-tap echo of the second input sample. Tap A (rows) feeds the first
 // output, tap B (rows - 1) the second. Each tap's counter starts where its
@@ -150,12 +152,16 @@ void echo_unit_destroy(EchoUnit* unit);
 // min_ms, max_ms: delay range in ms (min_ms > max_ms reads no further back
 // than the line); rate: sweep speed (rate / 2 cycles per second).
 FlangerUnit* flanger_unit_create(uint16_t min_ms, uint16_t max_ms, float rate, float gain);
+// Frames in the line for max_ms: max_ms * 44100 / 1000, at least 1.
+uint32_t flanger_line_frames(uint16_t max_ms);
 void flanger_unit_process(FlangerUnit* unit, const float* mix, float* output, uint32_t frames);
 void flanger_unit_destroy(FlangerUnit* unit);
 
 // Comb
 // delay_ms: 0..COMB_MAX_MS (outside, or not a number, is held to that range).
 CombUnit* comb_unit_create(float delay_ms);
+// Frames in the line for delay_ms (held to 0..COMB_MAX_MS, truncated).
+uint32_t comb_line_frames(float delay_ms);
 void comb_unit_process(CombUnit* unit, const float* mix, float* output, uint32_t frames);
 void comb_unit_destroy(CombUnit* unit);
 

@@ -18,6 +18,8 @@
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define QH_COUNT_ALLOCATIONS 1
 static std::atomic<long> g_allocations{0};
+// Requests above this many bytes fail, as they would with memory exhausted.
+static std::atomic<size_t> g_fail_above{SIZE_MAX};
 extern "C" {
 void* __libc_malloc(size_t size);
 void* __libc_calloc(size_t count, size_t size);
@@ -25,12 +27,12 @@ void* __libc_realloc(void* p, size_t size);
 void* malloc(size_t size)
 {
     g_allocations++;
-    return __libc_malloc(size);
+    return size > g_fail_above ? nullptr : __libc_malloc(size);
 }
 void* calloc(size_t count, size_t size)
 {
     g_allocations++;
-    return __libc_calloc(count, size);
+    return count * size > g_fail_above ? nullptr : __libc_calloc(count, size);
 }
 void* realloc(void* p, size_t size)
 {
@@ -258,6 +260,12 @@ TEST(EffectChain, RejectsConfigurationsThatNameNothingOrEndEarly)
     wide.push_back(0);
     std::vector<double> wide_master = {0, 200};
     wide_master.insert(wide_master.end(), 200, 1.0);
+    // 255 flangers at 65,535 ms would ask for 5.9 GB of delay lines.
+    std::vector<double> long_lines = {255};
+    for (int j = 0; j < 255; j++) {
+        long_lines.insert(long_lines.end(), {3, 65535, 65535, 1, 0.5});
+    }
+    long_lines.insert(long_lines.end(), 256, 0.0);
     struct Case {
         const char* name;
         std::vector<double> config;
@@ -278,6 +286,7 @@ TEST(EffectChain, RejectsConfigurationsThatNameNothingOrEndEarly)
         {"parameters missing", {1, 2, 0.5, 0.5}, 2, 120.0f},
         {"master list missing", {1, 9, 1, 0}, 2, 120.0f},
         {"negative row length", {0, 0}, 2, -1.0f},
+        {"delay lines of 5.9 GB", long_lines, 2, 120.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -317,9 +326,28 @@ TEST(EffectChain, AcceptsTheLimitsOfItsTables)
     EXPECT_EQ(chain->output[0], 128 * 128);
     EXPECT_EQ(chain->output[1], -128 * 128);
     effect_chain_release(chain);
+    // A flanger and a comb at their longest (22 MiB of line each).
+    chain = voices.build({2, 3, 65535, 65535, 1, 0.5, 4, 65535, 1, 32, 1, 33, 1, 34});
+    ASSERT_NE(chain, nullptr);
+    effect_chain_process(chain, 1.0f);
+    EXPECT_EQ(chain->output[0], 1);  // the comb's line is still empty
+    effect_chain_release(chain);
 }
 
 #ifdef QH_COUNT_ALLOCATIONS
+TEST(EffectChain, FailedAllocationRejectsTheConfiguration)
+{
+    Voices voices(2);
+    g_fail_above = 1 << 20;
+    testing::internal::CaptureStderr();
+    // A 10 s flanger needs 3.5 MB of line.
+    EffectChain* chain = voices.build({1, 3, 0, 10000, 1, 0.5, 0, 0});
+    std::string message = testing::internal::GetCapturedStderr();
+    g_fail_above = SIZE_MAX;
+    EXPECT_EQ(chain, nullptr);
+    EXPECT_NE(message.find("out of memory"), std::string::npos) << message;
+}
+
 TEST(EffectChain, RunningBlocksAllocatesNothing)
 {
     Voices voices(SONG_CHANNELS);

@@ -401,6 +401,11 @@ TEST(ScoreNotation, PlacesChordsStepsVolumesAndSpeed)
 
 TEST(ScoreNotation, RejectsMistakesWithTheLine)
 {
+    // 21,475 rests of 100,000 rows pass 2^31.
+    std::string rests = "song rows=16 channels=1\nsection s bars=1\n 1:";
+    for (int i = 0; i < 21475; i++) {
+        rests += " _100000";
+    }
     struct Case {
         const char* name;
         const char* text;
@@ -416,6 +421,14 @@ TEST(ScoreNotation, RejectsMistakesWithTheLine)
         {"channel out of range", "song rows=16 channels=1\npattern p inst=1\n c4:16\n"
                                  "section s bars=1\n 2: p\n", "line 5"},
         {"rows not covered", "song rows=32 channels=1\nsection s bars=1\n", "16 of 32"},
+        // Counts that once overran the grid or an int.
+        {"second song line", "song rows=16 channels=1\npattern p inst=1\n c4:16\n"
+                             "section s bars=1\nsong rows=16 channels=9\n 9: p\n", "line 5"},
+        {"rests wrapping the row", rests.c_str(), "line 3"},
+        {"bar beyond 16 bits", "song rows=16 channels=1 bar=100000\n", "line 1"},
+        {"bars times bar", "song rows=16 channels=1 bar=65535\nsection s bars=100000\n", "line 2"},
+        {"pattern beyond 16 bits", "song rows=16 channels=1\npattern p len=65535\n - -\n",
+         "line 3"},
     };
     for (const Case& c : cases) {
         ScoreGrid grid;

@@ -10,6 +10,10 @@ static const int DEFAULT_LEN = 4;        // rows per token unless the pattern sa
 static const int DEFAULT_VOLUME = 64;    // a note-on starts here; no byte needed
 static const int DEFAULT_BAR = 16;       // rows per bar
 static const int MAX_CHORD = 8;
+// The packed stream holds row numbers in 16 bits and channels in one byte, so
+// no run of rows (a bar, a rest, a pattern, a section, the song) is longer.
+static const int MAX_ROWS = 65535;
+static const int MAX_CHANNELS = 255;
 static const uint8_t SPEED_EFFECT = 7;
 
 // One row of a phrase: up to MAX_CHORD notes, and a volume (-1 = none).
@@ -33,6 +37,7 @@ struct Parser {
     ScoreGrid* grid;
     std::string* error;
     int line = 0;
+    bool song_seen = false;
     int bar = DEFAULT_BAR;
     int declared_rows = -1;
     std::map<std::string, Pattern> patterns;
@@ -151,6 +156,9 @@ static bool parse_token(Parser* p, const std::string& token)
         }
         step.volume = volume == DEFAULT_VOLUME ? -1 : volume;
     }
+    if (rows > MAX_ROWS - pat->rows) {
+        return fail(p, "pattern longer than " + std::to_string(MAX_ROWS) + " rows");
+    }
     if (step.note_count > 0 || step.volume >= 0) {
         pat->steps.push_back(step);
     }
@@ -165,6 +173,9 @@ static bool parse_steps(Parser* p, const std::string& text)
     for (char c : text) {
         if (c == ' ' || c == '|' || c == '\t') {
             continue;
+        }
+        if (pat->rows == MAX_ROWS) {
+            return fail(p, "pattern longer than " + std::to_string(MAX_ROWS) + " rows");
         }
         if (c == 'x') {
             if (pat->note == 0) {
@@ -209,7 +220,7 @@ static bool begin_pattern(Parser* p, const std::vector<std::string>& words)
         } else if (ok && parse_int(value, &n)) {
             if (key == "inst" && n >= 1 && n <= 255) {
                 pat->instrument = n;
-            } else if (key == "len" && n >= 1) {
+            } else if (key == "len" && n >= 1 && n <= MAX_ROWS) {
                 pat->len = n;
             } else if (key == "vol" && volume_ok(n)) {
                 pat->volume = n;
@@ -228,19 +239,24 @@ static bool begin_pattern(Parser* p, const std::vector<std::string>& words)
     return true;
 }
 
+// Once, before the first section: the grid is sized from it.
 static bool begin_song(Parser* p, const std::vector<std::string>& words)
 {
+    if (p->song_seen) {
+        return fail(p, "a second song line");
+    }
+    p->song_seen = true;
     for (size_t i = 1; i < words.size(); i++) {
         std::string key, value;
         int n = 0;
         if (!attribute(words[i], &key, &value) || !parse_int(value, &n) || n < 1) {
             return fail(p, "bad song attribute '" + words[i] + "'");
         }
-        if (key == "rows" && n <= 65535) {
+        if (key == "rows" && n <= MAX_ROWS) {
             p->declared_rows = n;
-        } else if (key == "channels" && n <= 255) {
+        } else if (key == "channels" && n <= MAX_CHANNELS) {
             p->grid->channels = (uint16_t)n;
-        } else if (key == "bar") {
+        } else if (key == "bar" && n <= MAX_ROWS) {
             p->bar = n;
         } else {
             return fail(p, "bad song attribute '" + words[i] + "'");
@@ -260,12 +276,15 @@ static bool begin_section(Parser* p, const std::vector<std::string>& words)
     if (!close_pattern(p)) {
         return false;
     }
-    p->section_start = p->used_rows;
-    p->section_rows = key == "bars" ? n * p->bar : n;
-    p->used_rows += p->section_rows;
-    if (p->declared_rows < 0 || p->used_rows > p->declared_rows || p->grid->channels == 0) {
+    // In 64 bits: bars times the bar length may pass what an int holds.
+    int64_t rows = key == "bars" ? (int64_t)n * p->bar : n;
+    if (p->declared_rows < 0 || rows > p->declared_rows - p->used_rows ||
+        p->grid->channels == 0) {
         return fail(p, "sections run past the song's rows (or no song line)");
     }
+    p->section_start = p->used_rows;
+    p->section_rows = (int)rows;
+    p->used_rows += p->section_rows;
     return true;
 }
 
@@ -313,6 +332,9 @@ static bool section_channels(Parser* p, const std::string& line)
             if (!parse_int(item.substr(1), &rest) || rest < 1) {
                 return fail(p, "bad rest '" + item + "'");
             }
+            if (rest > end - row) {
+                return fail(p, "'" + item + "' runs past the section's end");
+            }
             row += rest;
             continue;
         }
@@ -325,7 +347,7 @@ static bool section_channels(Parser* p, const std::string& line)
         }
         const Pattern& pat = p->patterns[name];
         for (int t = 0; t < times; t++) {
-            if (row + pat.rows > end) {
+            if (pat.rows > end - row) {
                 return fail(p, "'" + name + "' runs past the section's end");
             }
             place(p, pat, row, first - 1, last - 1);

@@ -20,6 +20,9 @@
 // and '|' group the rows and are skipped.
 // Items: NAME, NAME*K (K times), _R (R empty rows). A channel may not play
 // past its section's end, and every pattern is a whole number of bars.
+// One song line, before the first section. No run of rows (song, bar,
+// section, pattern, rest) may pass 65,535, the most the packed stream holds;
+// channels go up to 255.
 #pragma once
 
 #include <cstdint>

@@ -6,8 +6,9 @@
 
 #include <cstdint>
 
-// Opens the shared offscreen 800 x 600 context once and applies the window's
-// fixed GL state. Fails the calling test when no context can be made.
+// Opens the shared offscreen 800 x 600 context once (closed at exit) and
+// applies the window's fixed GL state. Fails the calling test when no
+// context can be made.
 void gl_test_context();
 
 // RGB of one window pixel, y counted from the top row.
