@@ -2,6 +2,7 @@
 // played through (drawing commands dropped), a frame drawn and finished,
 // the read-back as RGB and as BGRA, and a PNG written with the tool's
 // settings (with its size). Scenes 1 and 2, from two seconds in.
+#include "bench/bench_gl.h"
 #include "runtime/demo.h"
 #include "runtime/gl_setup.h"
 #include "tools/offscreen.h"
@@ -20,22 +21,6 @@
 
 static const int FRAMES_PER_RUN = 60;
 
-static bool scenes_loaded(benchmark::State& state)
-{
-    static bool loaded = false;
-    static std::string error;
-    if (!loaded && error.empty()) {
-        if (offscreen_open(WINDOW_WIDTH, WINDOW_HEIGHT, &error)) {
-            gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
-            srand(1);
-            demo_load();
-            loaded = true;
-        }
-    }
-    if (!loaded) state.SkipWithError(("no offscreen GL: " + error).c_str());
-    return loaded;
-}
-
 static float frame_time_in(int scene, int frame)
 {
     return TIMELINE[scene - 1].start + 2.0f + (float)(frame % FRAMES_PER_RUN) / 60.0f;
@@ -45,7 +30,7 @@ static float frame_time_in(int scene, int frame)
 // occlusion query that counted nothing, and rasterisation discarded.
 static void BM_PlayThroughFrame(benchmark::State& state, int scene)
 {
-    if (!scenes_loaded(state)) return;
+    if (!bench_scenes_loaded(state)) return;
     GLuint query = 0;
     glGenQueries(1, &query);
     glBeginQuery(GL_SAMPLES_PASSED, query);
@@ -64,7 +49,7 @@ static void BM_PlayThroughFrame(benchmark::State& state, int scene)
 
 static void BM_DrawnFrame(benchmark::State& state, int scene)
 {
-    if (!scenes_loaded(state)) return;
+    if (!bench_scenes_loaded(state)) return;
     DemoLoop loop;
     demo_loop_init(&loop);
     int frame = 0;
@@ -76,7 +61,7 @@ static void BM_DrawnFrame(benchmark::State& state, int scene)
 
 static void BM_ReadBack(benchmark::State& state, GLenum format)
 {
-    if (!scenes_loaded(state)) return;
+    if (!bench_scenes_loaded(state)) return;
     DemoLoop loop;
     demo_loop_init(&loop);
     demo_draw_frame(&loop, frame_time_in(1, 0));
@@ -88,7 +73,7 @@ static void BM_ReadBack(benchmark::State& state, GLenum format)
 
 static void BM_PngWrite(benchmark::State& state, int scene)
 {
-    if (!scenes_loaded(state)) return;
+    if (!bench_scenes_loaded(state)) return;
     DemoLoop loop;
     demo_loop_init(&loop);
     demo_draw_frame(&loop, frame_time_in(scene, 0));

@@ -2,6 +2,7 @@
 // load order, scenes 1 and 2 together, the solid subtractions inside scenes 5
 // and 6, and the whole phase with its loading screens. The context is opened
 // once, outside every measurement.
+#include "bench/bench_gl.h"
 #include "geometry/mesh.h"
 #include "runtime/demo.h"
 #include "runtime/gl_setup.h"
@@ -18,24 +19,10 @@
 static const int BUILD_ITERATIONS = 5;
 static const int PHASE_ITERATIONS = 3;
 
-static bool context_ready(benchmark::State& state)
-{
-    static bool opened = false;
-    static std::string error;
-    if (!opened && error.empty()) {
-        if (offscreen_open(WINDOW_WIDTH, WINDOW_HEIGHT, &error)) {
-            gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
-            opened = true;
-        }
-    }
-    if (!opened) state.SkipWithError(("no offscreen GL: " + error).c_str());
-    return opened;
-}
-
 // glFinish makes the uploads count: the driver may defer texture copies.
 static void BM_BuildStep(benchmark::State& state, void (*step)())
 {
-    if (!context_ready(state)) return;
+    if (!bench_context_ready(state)) return;
     for (auto _ : state) {
         srand(1);
         step();
@@ -45,7 +32,7 @@ static void BM_BuildStep(benchmark::State& state, void (*step)())
 
 static void BM_BuildScenes1And2(benchmark::State& state)
 {
-    if (!context_ready(state)) return;
+    if (!bench_context_ready(state)) return;
     for (auto _ : state) {
         srand(1);
         scene1_build();
@@ -56,7 +43,7 @@ static void BM_BuildScenes1And2(benchmark::State& state)
 
 static void BM_LoadingPhase(benchmark::State& state)
 {
-    if (!context_ready(state)) return;
+    if (!bench_context_ready(state)) return;
     for (auto _ : state) {
         srand(1);
         demo_load();

@@ -2,6 +2,7 @@
 // drawn through the frame code at instants spread over the scene's middle,
 // each finished with glFinish. Reports the median milliseconds per frame.
 // A scene joins by adding one SCENE_FRAMES line below.
+#include "bench/bench_gl.h"
 #include "runtime/demo.h"
 #include "runtime/gl_setup.h"
 #include "runtime/sync.h"
@@ -17,26 +18,10 @@
 
 static const int FRAMES_PER_RUN = 60;
 
-static bool scenes_loaded(benchmark::State& state)
-{
-    static bool loaded = false;
-    static std::string error;
-    if (!loaded && error.empty()) {
-        if (offscreen_open(WINDOW_WIDTH, WINDOW_HEIGHT, &error)) {
-            gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
-            srand(1);
-            demo_load();
-            loaded = true;
-        }
-    }
-    if (!loaded) state.SkipWithError(("no offscreen GL: " + error).c_str());
-    return loaded;
-}
-
 // Frames at 1/60 s steps from two seconds into the scene, past its fade-in.
 static void BM_SceneFrame(benchmark::State& state, int scene)
 {
-    if (!scenes_loaded(state)) return;
+    if (!bench_scenes_loaded(state)) return;
     const TimelineEntry& entry = TIMELINE[scene - 1];
     DemoLoop loop;
     demo_loop_init(&loop);
