@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # The whole presentation with SDL's dummy sound driver: it ends by itself
 # after its 225 s with status 0, and the sound device never ran dry (no
-# "underruns" line at exit). Takes about four minutes; ctest runs it with the
-# label "long" (ctest -L long runs it alone, -LE long leaves it out) beside
-# the other tests rather than after them, with the presentation given the
-# processor first, as a viewer's machine would.
+# "underruns" line at exit). Takes about four minutes, so it carries the
+# label "long": scripts/test runs it on its own (ctest -L long), with the
+# presentation given the processor first, as a viewer's machine would.
 # Arguments: quiet-harbor, quiet-harbor-capture, window_close_request.
 set -u
 PROGRAM=$1
