@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Pictures and sound stay in step across a stall: through SDL's disk driver,
-# from 195 s, the process is stopped for 3 s (SIGSTOP, SIGCONT) 15 s into
+# from 205 s, the process is stopped for 3 s (SIGSTOP, SIGCONT) 15 s into
 # its music. The music plays on where it stopped, and the show ends by itself
 # with status 0 when its music reaches 225 s: the sound written then ends at
 # 225 s, less what the device played as underrun silence (reported at exit).
@@ -11,8 +11,8 @@ CAPTURE=$2
 source "$(dirname "$0")/e2e_lib.sh"
 source "$(dirname "$0")/sound_lib.sh"
 WORK=$(mktemp -d)
-START=195
-START_FRAME=8599500 # round(195 x 44,100)
+START=205
+START_FRAME=9040500 # round(205 x 44,100)
 
 start_xvfb || exit 1
 trap 'stop_xvfb; rm -rf "$WORK"' EXIT
@@ -29,7 +29,7 @@ wait_for_exit "$pid" 120
 check "ends by itself with status 0 (got $EXIT_STATUS)" test "$EXIT_STATUS" -eq 0
 
 # The device's sound from its first sound on, against the capture's render
-# from 195 s: the same music without a break up to 222 s (after that it is
+# from 205 s: the same music without a break up to 222 s (after that it is
 # too quiet to tell underrun gaps from its own silences).
 "$CAPTURE" --audio-only --out "$WORK/music.wav" --seconds 226
 device_start=$(first_sound "$WORK/out.raw" 0)
