@@ -2,9 +2,9 @@
 // program outside every measurement, optionally with every scene loaded.
 #pragma once
 
-#include "runtime/demo.h"
+#include "app/demo.h"
+#include "capture/offscreen.h"
 #include "runtime/gl_setup.h"
-#include "tools/offscreen.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>

@@ -2,11 +2,11 @@
 // played through (drawing commands dropped), a frame drawn and finished,
 // the read-back as RGB and as BGRA, and a PNG written with the tool's
 // settings (with its size). Scenes 1 and 2, from two seconds in.
+#include "app/demo.h"
 #include "bench/bench_gl.h"
-#include "runtime/demo.h"
+#include "capture/offscreen.h"
+#include "capture/png_write.h"
 #include "runtime/gl_setup.h"
-#include "tools/offscreen.h"
-#include "tools/png_write.h"
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>

@@ -2,12 +2,12 @@
 // load order, scenes 1 and 2 together, the solid subtractions inside scenes 5
 // and 6, and the whole phase with its loading screens. The context is opened
 // once, outside every measurement.
+#include "app/demo.h"
 #include "bench/bench_gl.h"
+#include "capture/offscreen.h"
 #include "geometry/mesh.h"
-#include "runtime/demo.h"
 #include "runtime/gl_setup.h"
 #include "scenes/scenes.h"
-#include "tools/offscreen.h"
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>

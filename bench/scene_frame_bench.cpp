@@ -2,11 +2,11 @@
 // drawn through the frame code at instants spread over the scene's middle,
 // each finished with glFinish. Reports the median milliseconds per frame.
 // A scene joins by adding one SCENE_FRAMES line below.
+#include "app/demo.h"
 #include "bench/bench_gl.h"
-#include "runtime/demo.h"
+#include "capture/offscreen.h"
 #include "runtime/gl_setup.h"
 #include "runtime/sync.h"
-#include "tools/offscreen.h"
 
 #include <GL/gl.h>
 #include <algorithm>

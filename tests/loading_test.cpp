@@ -1,11 +1,11 @@
 // Loading screen discs, the silent text layer and the credits step, read back
 // from the offscreen window.
+#include "capture/offscreen.h"
 #include "render/render.h"
 #include "render/transform.h"
 #include "runtime/gl_setup.h"
 #include "runtime/text.h"
 #include "support/gl_test.h"
-#include "tools/offscreen.h"
 
 #include <GL/gl.h>
 #include <algorithm>

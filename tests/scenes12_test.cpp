@@ -1,13 +1,13 @@
 // Scenes 1 and 2 through the same loading and frame code as the window and the
 // capture tool: light and zoom reactions, and the pictures by their properties.
+#include "app/demo.h"
+#include "capture/offscreen.h"
 #include "render/render.h"
 #include "render/transform.h"
-#include "runtime/demo.h"
 #include "runtime/gl_setup.h"
 #include "runtime/sync.h"
 #include "scenes/scenes.h"
 #include "support/scene_image.h"
-#include "tools/offscreen.h"
 
 #include <GL/gl.h>
 #include <cmath>

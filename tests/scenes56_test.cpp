@@ -1,7 +1,7 @@
 // Scenes 5 and 6 through the same loading and frame code as the window and the
 // capture tool: their colours, the rings' approach, and the music reactions.
+#include "app/demo.h"
 #include "render/render.h"
-#include "runtime/demo.h"
 #include "runtime/gl_setup.h"
 #include "runtime/sync.h"
 #include "scenes/scenes.h"

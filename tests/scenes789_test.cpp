@@ -1,6 +1,7 @@
 // Scenes 7, 8 and 9 through the same loading and frame code as the window and
 // the capture tool: the urchin's spin, the lattice room, the flakes' motion,
 // and the pictures by their colours.
+#include "capture/offscreen.h"
 #include "geometry/mesh.h"
 #include "render/render.h"
 #include "render/transform.h"
@@ -9,7 +10,6 @@
 #include "scenes/scene9.h"
 #include "scenes/scenes.h"
 #include "support/scene_image.h"
-#include "tools/offscreen.h"
 
 #include <GL/gl.h>
 #include <cmath>

@@ -1,8 +1,8 @@
 // Shared offscreen GL context for the test programs.
 #include "support/gl_test.h"
 
+#include "capture/offscreen.h"
 #include "runtime/gl_setup.h"
-#include "tools/offscreen.h"
 
 #include <GL/gl.h>
 #include <cstdlib>

@@ -7,8 +7,8 @@
 //        capture_levels sound FILE.wav       one line per whole second:
 //          SECOND RMS (16-bit sample scale, both channels)
 // Exit 0, or 1 when a file cannot be read.
+#include "capture/wav_write.h"
 #include "runtime/gl_setup.h"
-#include "tools/wav_write.h"
 
 #include <cmath>
 #include <cstdio>

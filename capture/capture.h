@@ -2,11 +2,11 @@
 // the plan of frames, the music run along them, and where frames go.
 #pragma once
 
-#include "runtime/demo_audio.h"
-#include "tools/capture_progress.h"
-#include "tools/frame_rate.h"
-#include "tools/video_pipe.h"
-#include "tools/wav_write.h"
+#include "app/demo_audio.h"
+#include "capture/capture_progress.h"
+#include "capture/frame_rate.h"
+#include "capture/video_pipe.h"
+#include "capture/wav_write.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 // The capture's music: the song played offline along the virtual clock, its
 // blocks taken from the queue as the sound device would take them.
-#include "tools/capture.h"
+#include "capture/capture.h"
 
 #include "synth/audio_queue.h"
 

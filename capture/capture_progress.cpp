@@ -1,5 +1,5 @@
 // The capture's progress line and its summary.
-#include "tools/capture_progress.h"
+#include "capture/capture_progress.h"
 
 #include <cstdio>
 #include <ctime>

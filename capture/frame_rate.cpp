@@ -1,5 +1,5 @@
 // Frame rates as exact ratios: parsing, and frame times from frame indexes.
-#include "tools/frame_rate.h"
+#include "capture/frame_rate.h"
 
 #include <cctype>
 #include <cmath>

@@ -1,13 +1,13 @@
 // Captures of frames: PNG files, PNG sequences and videos. Sets up the
 // output, loads, plays the frames before the first saved one through without
 // drawing pixels, then draws, reads back and hands on the saved frames.
-#include "tools/capture.h"
+#include "capture/capture.h"
 
-#include "runtime/demo.h"
+#include "app/demo.h"
+#include "capture/frame_writer.h"
+#include "capture/offscreen.h"
+#include "capture/pending_file.h"
 #include "runtime/gl_setup.h"
-#include "tools/frame_writer.h"
-#include "tools/offscreen.h"
-#include "tools/pending_file.h"
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>

@@ -1,7 +1,7 @@
 // Command line of quiet-harbor-capture: the usage text and option parsing.
-#include "tools/capture.h"
+#include "capture/capture.h"
 
-#include "runtime/demo.h"
+#include "app/demo.h"
 
 #include <cerrno>
 #include <cmath>

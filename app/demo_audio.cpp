@@ -1,7 +1,7 @@
 // Start, pump and stop of the presentation's music, and the clock that follows it.
-#include "runtime/demo_audio.h"
+#include "app/demo_audio.h"
 
-#include "runtime/demo.h"
+#include "app/demo.h"
 #include "runtime/sync.h"
 #include "synth/audio_queue.h"
 #include "synth/effect_chain.h"

@@ -1,9 +1,9 @@
 // quiet-harbor-capture: renders the presentation offscreen with a virtual
 // clock, frame-exact, to PNG images or a video with sound, and its music to
 // WAV files.
-#include "tools/capture.h"
+#include "capture/capture.h"
 
-#include "tools/pending_file.h"
+#include "capture/pending_file.h"
 
 #include <cstdio>
 

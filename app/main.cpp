@@ -1,11 +1,11 @@
 // Entry point: read the options, open the window, load behind the loading
 // screen, then run the frame loop until the timeline ends, Escape is pressed
 // or the window closes.
-#include "runtime/demo.h"
-#include "runtime/demo_audio.h"
-#include "runtime/demo_options.h"
+#include "app/demo.h"
+#include "app/demo_audio.h"
+#include "app/demo_options.h"
+#include "app/window.h"
 #include "runtime/gl_setup.h"
-#include "runtime/window.h"
 
 #include <SDL/SDL.h>
 #include <ctime>

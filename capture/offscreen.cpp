@@ -1,5 +1,5 @@
 // Offscreen OpenGL context through EGL's surfaceless platform.
-#include "tools/offscreen.h"
+#include "capture/offscreen.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>

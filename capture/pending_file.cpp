@@ -1,5 +1,5 @@
 // Temporary output files beside their targets, renamed when complete.
-#include "tools/pending_file.h"
+#include "capture/pending_file.h"
 
 #include <cerrno>
 #include <csignal>

@@ -6,7 +6,7 @@
 // target's extension.
 #pragma once
 
-#include "tools/frame_rate.h"
+#include "capture/frame_rate.h"
 
 #include <cstddef>
 #include <cstdint>

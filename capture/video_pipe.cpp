@@ -1,5 +1,5 @@
 // Video output: ffmpeg started without a shell, fed frames through a pipe.
-#include "tools/video_pipe.h"
+#include "capture/video_pipe.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,5 +1,5 @@
 // SDL window and OpenGL context.
-#include "runtime/window.h"
+#include "app/window.h"
 
 #include "runtime/gl_setup.h"
 

@@ -1,8 +1,8 @@
 // The capture's writing thread: PNG files or the video pipe.
-#include "tools/frame_writer.h"
+#include "capture/frame_writer.h"
 
-#include "tools/capture_progress.h"
-#include "tools/png_write.h"
+#include "capture/capture_progress.h"
+#include "capture/png_write.h"
 
 #include <cstdio>
 #include <sys/stat.h>

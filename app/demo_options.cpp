@@ -1,7 +1,7 @@
 // Reading the presentation's command line.
-#include "runtime/demo_options.h"
+#include "app/demo_options.h"
 
-#include "runtime/demo.h"
+#include "app/demo.h"
 
 #include <cmath>
 #include <cstdio>

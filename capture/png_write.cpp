@@ -1,5 +1,5 @@
 // PNG output through libpng, tuned for speed.
-#include "tools/png_write.h"
+#include "capture/png_write.h"
 
 #include <cerrno>
 #include <csetjmp>

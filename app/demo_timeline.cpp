@@ -1,5 +1,5 @@
 // The timeline, its fades and the drawing of one frame.
-#include "runtime/demo.h"
+#include "app/demo.h"
 
 #include "render/render.h"
 #include "runtime/gl_setup.h"

@@ -4,7 +4,7 @@
 // into RGB rows, top row first.
 #pragma once
 
-#include "tools/video_pipe.h"
+#include "capture/video_pipe.h"
 
 #include <condition_variable>
 #include <cstdint>
