@@ -30,6 +30,7 @@ struct CaptureOptions {
     std::string audio;  // WAV written along a sequence; empty = none
     double seconds;     // length of --audio-only
     bool quiet;         // no progress and no summary
+    bool stats;         // frame times per scene at the end
 };
 
 // Parses the command line. Returns 0 when the options are usable, 2 after

@@ -4,6 +4,7 @@
 #include "capture/capture.h"
 
 #include "app/demo.h"
+#include "app/demo_stats.h"
 #include "capture/frame_writer.h"
 #include "capture/offscreen.h"
 #include "capture/pending_file.h"
@@ -32,6 +33,8 @@ struct FrameRun {
     FILE* sound;       // the video's sound track, rendered before the frames
     CaptureMusic music;
     DemoLoop loop;
+    DemoStats* stats;  // with --stats, else null
+    char renderer[256];
     double sound_time, loading, playing_through, music_time, drawing, reading, waiting, finishing;
 };
 
@@ -220,6 +223,7 @@ static bool capture_frame(FrameRun* run, FrameWriter* writer, int64_t i)
     demo_draw_frame(&run->loop, (float)time);
     glFinish();
     const double drawn = progress_clock();
+    if (run->stats) demo_stats_add(run->stats, run->loop.last_scene, (drawn - begin) * 1000.0, time);
     FrameSlot* slot = frame_writer_acquire(writer);
     const double acquired = progress_clock();
     if (!slot) return false;
@@ -264,6 +268,7 @@ static bool load(FrameRun* run)
         return false;
     }
     gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
+    if (run->stats) snprintf(run->renderer, sizeof run->renderer, "%s", demo_stats_renderer());
     s_load_progress = run->progress;
     demo_load(after_load_step);
     demo_loop_init(&run->loop);
@@ -325,6 +330,7 @@ int capture_frames(const CaptureOptions& options, Progress* progress)
     run.progress = progress;
     run.plan = frame_plan(options);
     run.video = VideoPipe{0, -1, -1, 0.0};
+    if (options.stats) run.stats = demo_stats_create();
     FrameWriter writer;
     std::string error;
     bool ok = output_open(&run, &error);
@@ -334,5 +340,7 @@ int capture_frames(const CaptureOptions& options, Progress* progress)
     ok = output_close(&run, ok, writer.written);
     run.finishing = progress_clock() - finish_begin;
     if (ok) summarise(run, writer);
+    if (ok && run.stats) demo_stats_print(run.stats, stderr, "quiet-harbor-capture", run.renderer);
+    demo_stats_destroy(run.stats);
     return ok ? 0 : 1;
 }

@@ -67,14 +67,14 @@ static bool parse_number(const char* text, double* value)
 static bool in_timeline(double seconds) { return seconds >= 0 && seconds <= TIMELINE_END; }
 
 struct SeenOptions {
-    bool at, from, to, fps, seconds;
+    bool at, from, to, fps, seconds, stats;
 };
 
 static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen)
 {
     const bool span = seen.from || seen.to;
     if (o.mode == CAPTURE_AUDIO_ONLY) {
-        if (seen.at || span || seen.fps || !o.video.empty() || !o.audio.empty())
+        if (seen.at || span || seen.fps || seen.stats || !o.video.empty() || !o.audio.empty())
             return "--audio-only takes only --out and --seconds";
         if (o.out.empty()) return "--out is required";
         if (!(o.seconds > 0 && o.seconds <= MAX_AUDIO_SECONDS)) return "--seconds must be above 0 and at most 24000";
@@ -115,7 +115,7 @@ static bool read_option(const std::string& arg, const char* value, CaptureOption
 
 int capture_parse_options(int argc, char** argv, CaptureOptions* o)
 {
-    *o = CaptureOptions{CAPTURE_SEQUENCE, 0.0, TIMELINE_END, FRAME_RATE_DEFAULT, "", "", "", TIMELINE_END, false};
+    *o = CaptureOptions{CAPTURE_SEQUENCE, 0.0, TIMELINE_END, FRAME_RATE_DEFAULT, "", "", "", TIMELINE_END, false, false};
     SeenOptions seen = {};
     bool audio_only = false;
     for (int i = 1; i < argc; i++) {
@@ -127,6 +127,11 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
         }
         if (arg == "--quiet") {
             o->quiet = true;
+            continue;
+        }
+        if (arg == "--stats") {
+            seen.stats = true;
+            o->stats = true;
             continue;
         }
         if (i + 1 >= argc) {

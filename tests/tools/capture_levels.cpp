@@ -6,6 +6,9 @@
 //        rows next to it that 3-pixel points on the band's edge reach)
 //        capture_levels sound FILE.wav       one line per whole second:
 //          SECOND RMS (16-bit sample scale, both channels)
+//        capture_levels hashes FILE.png...   one line per file:
+//          FILE HASH (FNV-1a, 64 bits, of the decoded RGB pixels, top row
+//          first, so the PNG encoder's choices do not count)
 // Exit 0, or 1 when a file cannot be read.
 #include "capture/wav_write.h"
 #include "runtime/gl_setup.h"
@@ -24,15 +27,19 @@ static const int BAND_BOTTOM = BAND_TOP + PICTURE_HEIGHT;               // first
 // the band's first or last row reach this many rows beyond it.
 static const int POINT_REACH = 2;
 
-// Reads an 800 x 600 PNG as 8-bit RGB, top row first.
-static bool read_rgb(const char* path, std::vector<uint8_t>* rgb)
+static const uint64_t FNV_OFFSET = 14695981039346656037ull;
+static const uint64_t FNV_PRIME = 1099511628211ull;
+
+// Reads a PNG as 8-bit RGB, top row first; any size when `any_size`, else
+// only 800 x 600.
+static bool read_rgb(const char* path, std::vector<uint8_t>* rgb, bool any_size = false)
 {
     png_image image;
     memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path)) return false;
     image.format = PNG_FORMAT_RGB;
-    if (image.width != (png_uint_32)WINDOW_WIDTH || image.height != (png_uint_32)WINDOW_HEIGHT) {
+    if (!any_size && (image.width != (png_uint_32)WINDOW_WIDTH || image.height != (png_uint_32)WINDOW_HEIGHT)) {
         png_image_free(&image);
         return false;
     }
@@ -88,14 +95,32 @@ static bool sound_levels(const char* path)
     return true;
 }
 
+static bool frame_hash(const char* path)
+{
+    std::vector<uint8_t> rgb;
+    if (!read_rgb(path, &rgb, true)) {
+        fprintf(stderr, "capture_levels: cannot read %s as a PNG\n", path);
+        return false;
+    }
+    uint64_t hash = FNV_OFFSET;
+    for (uint8_t byte : rgb) hash = (hash ^ byte) * FNV_PRIME;
+    printf("%s %016llx\n", path, (unsigned long long)hash);
+    return true;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc >= 3 && strcmp(argv[1], "hashes") == 0) {
+        bool ok = true;
+        for (int i = 2; i < argc; i++) ok = frame_hash(argv[i]) && ok;
+        return ok ? 0 : 1;
+    }
     if (argc >= 3 && strcmp(argv[1], "frames") == 0) {
         bool ok = true;
         for (int i = 2; i < argc; i++) ok = frame_levels(argv[i]) && ok;
         return ok ? 0 : 1;
     }
     if (argc == 3 && strcmp(argv[1], "sound") == 0) return sound_levels(argv[2]) ? 0 : 1;
-    fprintf(stderr, "usage: capture_levels frames FILE.png... | capture_levels sound FILE.wav\n");
+    fprintf(stderr, "usage: capture_levels frames FILE.png... | sound FILE.wav | hashes FILE.png...\n");
     return 2;
 }

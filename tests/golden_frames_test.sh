@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Golden frames: the decoded pixels of a 1 fps capture of the whole
+# presentation (225 frames) against the hashes kept in
+# tests/data/golden_frames.txt. Any change to what a frame shows fails here,
+# naming the frames; the differing frames are written to
+# golden_frames_mismatch/ (beside where the test runs, or $QH_GOLDEN_OUT)
+# with a note of what was expected. The hashes belong to one renderer: on
+# another one the test is skipped and says so. A deliberate change of look
+# renews them with QH_GOLDEN_UPDATE=1, in a commit of its own.
+# Arguments: quiet-harbor, quiet-harbor-capture, window_close_request, capture_levels.
+set -u
+CAPTURE=$(realpath "$2")
+LEVELS=$(realpath "$4")
+GOLDEN=$(cd "$(dirname "$0")" && pwd)/data/golden_frames.txt
+OUT=${QH_GOLDEN_OUT:-$PWD/golden_frames_mismatch}
+export EGL_PLATFORM=surfaceless
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+
+if ! "$CAPTURE" --fps 1 --from 0 --to 225 --out "$WORK/frames" --stats --quiet 2>"$WORK/stats"; then
+  cat "$WORK/stats"
+  echo "FAILED: the 1 fps capture of the whole presentation"
+  exit 1
+fi
+renderer=$(sed -n 's/^quiet-harbor-capture: renderer //p' "$WORK/stats")
+(cd "$WORK/frames" && "$LEVELS" hashes frame_*.png) >"$WORK/hashes" || exit 1
+
+if [ -n "${QH_GOLDEN_UPDATE:-}" ]; then
+  {
+    echo "# Decoded pixels of quiet-harbor-capture --fps 1 --from 0 --to 225, one"
+    echo "# 64-bit FNV-1a hash per frame (tests/golden_frames_test.sh). Renewed only"
+    echo "# for a deliberate change of look, in a commit of its own."
+    echo "renderer $renderer"
+    cat "$WORK/hashes"
+  } >"$GOLDEN"
+  echo "golden frames written for $renderer"
+  exit 0
+fi
+
+expected_renderer=$(sed -n 's/^renderer //p' "$GOLDEN")
+if [ "$renderer" != "$expected_renderer" ]; then
+  echo "SKIPPED: the golden frames were made with $expected_renderer; this machine renders with $renderer."
+  echo "Other renderers round differently; make hashes for this one with QH_GOLDEN_UPDATE=1 to compare changes here."
+  exit 77
+fi
+
+rm -rf "$OUT"
+differ=0
+while read -r frame hash; do
+  want=$(awk -v f="$frame" '$1 == f { print $2 }' "$GOLDEN")
+  [ "$hash" = "$want" ] && continue
+  mkdir -p "$OUT"
+  cp "$WORK/frames/$frame" "$OUT/"
+  second=$((10#${frame//[!0-9]/}))
+  echo "$frame (${second} s): expected ${want:-no frame}, got $hash" | tee -a "$OUT/NOTE.txt"
+  differ=$((differ + 1))
+done <"$WORK/hashes"
+expected_count=$(grep -c '^frame_' "$GOLDEN")
+got_count=$(wc -l <"$WORK/hashes")
+if [ "$got_count" -ne "$expected_count" ]; then
+  echo "FAILED: $got_count frames, expected $expected_count"
+  exit 1
+fi
+if [ "$differ" -gt 0 ]; then
+  echo "FAILED: $differ of $got_count frames differ from the golden frames; they are in $OUT"
+  exit 1
+fi
+echo "ok: all $got_count frames match the golden frames ($renderer)"
