@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Golden frames: the decoded pixels of a 1 fps capture of the whole
-# presentation (225 frames) against the hashes kept in
+# presentation (225 frames, --from 0 --to 225 --fps 1) against the hashes kept in
 # tests/data/golden_frames.txt. Any change to what a frame shows fails here,
 # naming the frames; the differing frames are written to
 # golden_frames_mismatch/ (beside where the test runs, or $QH_GOLDEN_OUT)
 # with a note of what was expected. The hashes belong to one renderer: on
 # another one the test is skipped and says so. A deliberate change of look
-# renews them with QH_GOLDEN_UPDATE=1, in a commit of its own.
+# renews them with QH_GOLDEN_UPDATE=1, in a commit of its own. Judges the
+# capture that whole_capture.sh left in $QH_WHOLE_CAPTURE, or makes its own.
 # Arguments: quiet-harbor, quiet-harbor-capture, window_close_request, capture_levels.
 set -u
 CAPTURE=$(realpath "$2")
@@ -17,13 +18,13 @@ export EGL_PLATFORM=surfaceless
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
-if ! "$CAPTURE" --fps 1 --from 0 --to 225 --out "$WORK/frames" --stats --quiet 2>"$WORK/stats"; then
-  cat "$WORK/stats"
-  echo "FAILED: the 1 fps capture of the whole presentation"
-  exit 1
+WHOLE=${QH_WHOLE_CAPTURE:-}
+if [ -z "$WHOLE" ]; then
+  WHOLE=$WORK/whole
+  bash "$(dirname "$0")/whole_capture.sh" "$CAPTURE" "$WHOLE" || exit 1
 fi
-renderer=$(sed -n 's/^quiet-harbor-capture: renderer //p' "$WORK/stats")
-(cd "$WORK/frames" && "$LEVELS" hashes frame_*.png) >"$WORK/hashes" || exit 1
+renderer=$(sed -n 's/^quiet-harbor-capture: renderer //p' "$WHOLE/stats.txt")
+(cd "$WHOLE/frames" && "$LEVELS" hashes frame_*.png) >"$WORK/hashes" || exit 1
 
 if [ -n "${QH_GOLDEN_UPDATE:-}" ]; then
   {
@@ -50,7 +51,7 @@ while read -r frame hash; do
   want=$(awk -v f="$frame" '$1 == f { print $2 }' "$GOLDEN")
   [ "$hash" = "$want" ] && continue
   mkdir -p "$OUT"
-  cp "$WORK/frames/$frame" "$OUT/"
+  cp "$WHOLE/frames/$frame" "$OUT/"
   second=$((10#${frame//[!0-9]/}))
   echo "$frame (${second} s): expected ${want:-no frame}, got $hash" | tee -a "$OUT/NOTE.txt"
   differ=$((differ + 1))
