@@ -12,8 +12,8 @@ cmake_minimum_required(VERSION 3.18)
 set(ICON_TIME 55)
 set(ICON_CROP "crop=600:450:100:75")
 set(stamp ${OUT_DIR}/rendered)
-if(EXISTS ${stamp} AND NOT ${CAPTURE} IS_NEWER_THAN ${stamp}
-   AND NOT ${CMAKE_CURRENT_LIST_FILE} IS_NEWER_THAN ${stamp})
+if(EXISTS "${stamp}" AND NOT "${CAPTURE}" IS_NEWER_THAN "${stamp}"
+   AND NOT "${CMAKE_CURRENT_LIST_FILE}" IS_NEWER_THAN "${stamp}")
   return()
 endif()
 find_program(FFMPEG ffmpeg)
