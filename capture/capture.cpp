@@ -54,6 +54,10 @@ int main(int argc, char** argv)
         fputs(capture_usage(), stdout);
         return 0;
     }
+    if (parsed == 3) {
+        printf("quiet-harbor-capture %s\n", QH_VERSION);
+        return 0;
+    }
     if (parsed != 0) return parsed;
     pending_install_signal_handlers();
     Progress progress;

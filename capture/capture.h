@@ -34,7 +34,8 @@ struct CaptureOptions {
 };
 
 // Parses the command line. Returns 0 when the options are usable, 2 after
-// reporting a usage error, 1 for --help (the caller prints capture_usage).
+// reporting a usage error, 1 for --help (the caller prints capture_usage), 3
+// for --version (the caller prints the name and version).
 int capture_parse_options(int argc, char** argv, CaptureOptions* options);
 const char* capture_usage();
 

@@ -46,7 +46,11 @@ static const char* const USAGE =
     "                 225 s presentation)\n"
     "  --quiet        no progress line (shown on a terminal) and no summary\n"
     "                 line (printed at the end otherwise)\n"
+    "  --stats        at the end, the renderer's name and one line per scene:\n"
+    "                 frames saved, the median and 95th-percentile time to draw\n"
+    "                 one, and the slowest with its time in the presentation\n"
     "  --help         this text\n"
+    "  --version      the name and version\n"
     "\n"
     "A file is written under a temporary name beside its target and renamed\n"
     "when complete. Exit status: 0 done, 1 failed (one line says why), 2 usage.\n";
@@ -121,6 +125,7 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
     for (int i = 1; i < argc; i++) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") return 1;
+        if (arg == "--version") return 3;
         if (arg == "--audio-only") {
             audio_only = true;
             continue;
