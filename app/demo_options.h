@@ -1,10 +1,11 @@
 // The presentation's command line: quiet-harbor [--window] [--start SECONDS]
-// [--help] [--version].
+// [--captions] [--help] [--version].
 #pragma once
 
 struct DemoOptions {
     bool window;  // an 800 x 600 window instead of full screen
     double start; // timeline seconds to begin at, 0 <= start < 225
+    bool captions; // draw the captions
 };
 
 // What the command line asks for.

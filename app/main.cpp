@@ -6,6 +6,7 @@
 #include "app/demo_options.h"
 #include "app/window.h"
 #include "runtime/gl_setup.h"
+#include "runtime/text.h"
 
 #include <SDL/SDL.h>
 #include <ctime>
@@ -36,6 +37,7 @@ int main(int argc, char** argv)
     if (parsed != OPTIONS_RUN) return 0;
 
     window_open(WINDOW_WIDTH, WINDOW_HEIGHT, "Quiet harbor", options.window ? 0 : 1);
+    text_enable_captions(options.captions);
     demo_load();
     // Without a sound device there is no player and the pictures run silently
     // on the clock alone. The whole queue is filled before the first frame,

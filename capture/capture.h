@@ -31,6 +31,7 @@ struct CaptureOptions {
     double seconds;     // length of --audio-only
     bool quiet;         // no progress and no summary
     bool stats;         // frame times per scene at the end
+    bool captions;      // the title and credits drawn (--captions)
 };
 
 // Parses the command line. Returns 0 when the options are usable, 2 after

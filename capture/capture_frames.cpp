@@ -9,6 +9,7 @@
 #include "capture/offscreen.h"
 #include "capture/pending_file.h"
 #include "runtime/gl_setup.h"
+#include "runtime/text.h"
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
@@ -270,6 +271,7 @@ static bool load(FrameRun* run)
     gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
     if (run->stats) snprintf(run->renderer, sizeof run->renderer, "%s", demo_stats_renderer());
     s_load_progress = run->progress;
+    text_enable_captions(run->options->captions);
     demo_load(after_load_step);
     demo_loop_init(&run->loop);
     run->loading = progress_clock() - begin;

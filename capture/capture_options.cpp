@@ -119,7 +119,7 @@ static bool read_option(const std::string& arg, const char* value, CaptureOption
 
 int capture_parse_options(int argc, char** argv, CaptureOptions* o)
 {
-    *o = CaptureOptions{CAPTURE_SEQUENCE, 0.0, TIMELINE_END, FRAME_RATE_DEFAULT, "", "", "", TIMELINE_END, false, false};
+    *o = CaptureOptions{CAPTURE_SEQUENCE, 0.0, TIMELINE_END, FRAME_RATE_DEFAULT, "", "", "", TIMELINE_END, false, false, false};
     SeenOptions seen = {};
     bool audio_only = false;
     for (int i = 1; i < argc; i++) {
@@ -132,6 +132,10 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
         }
         if (arg == "--quiet") {
             o->quiet = true;
+            continue;
+        }
+        if (arg == "--captions") {
+            o->captions = true;
             continue;
         }
         if (arg == "--stats") {

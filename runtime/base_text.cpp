@@ -1,5 +1,4 @@
-// Text layer (fixed interface, draws nothing), the loading screen's discs and
-// the end credits step.
+// The loading screen's discs and the end credits step.
 #include "runtime/text.h"
 
 #include "render/render.h"
@@ -8,9 +7,6 @@
 
 #include <GL/gl.h>
 #include <cmath>
-
-// The only font handle ever produced.
-static const int32_t FONT_NONE = 0;
 
 // Degrees per radian, as the disc's angle step divides it.
 static const double DEGREES_PER_RADIAN = 57.29577957795135;
@@ -34,12 +30,8 @@ static const int CREDITS_MUSIC_X = 260, CREDITS_MUSIC_Y = 310;
 static const int CREDITS_WEB_X = 240, CREDITS_WEB_Y = 380;
 static const uint32_t CREDITS_COLOUR = 0xFFFFFFFF;
 
-int32_t g_font_large = FONT_NONE;
-int32_t g_font_small = FONT_NONE;
-
-int32_t font_create(const char*, int, uint8_t, uint8_t, uint8_t, uint8_t) { return FONT_NONE; }
-void font_free(int32_t) {}
-void text_draw(int, int, uint32_t, int32_t, const char*) {}
+int32_t g_font_large = 0;
+int32_t g_font_small = 0;
 
 void disc_draw(int cx, int cy, int radius, uint32_t colour)
 {
@@ -87,7 +79,7 @@ void credits_render(int, int)
     overlay_begin();
     text_draw(CREDITS_CODE_X, CREDITS_CODE_Y, CREDITS_COLOUR, g_font_large, "Code : Tovk & zel");
     text_draw(CREDITS_MUSIC_X, CREDITS_MUSIC_Y, CREDITS_COLOUR, g_font_large, "Music : Marlowind");
-    text_draw(CREDITS_WEB_X, CREDITS_WEB_Y, CREDITS_COLOUR, g_font_large, "www.quietharbor.example");
+    text_draw(CREDITS_WEB_X, CREDITS_WEB_Y, CREDITS_COLOUR, g_font_large, "quiet harbor, made in code");
     overlay_end();
     state_enable(RS_TEXTURE);
 }

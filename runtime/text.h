@@ -1,13 +1,27 @@
-// Text layer, loading screen and end credits. The text layer keeps its
-// interface but draws nothing; the loading discs are plain triangles.
+// Text layer, loading screen and end credits. Without captions (the
+// default) the text layer draws nothing; the loading discs are plain
+// triangles.
 #pragma once
 
 #include <cstdint>
 
-// Font handles: 0 is the only value ever produced.
+// Captions on or off (off at start); must be set before the fonts are created.
+void text_enable_captions(bool on);
+bool text_captions_enabled();
+// With captions: a font for the face (found by fontconfig, nearest match) at
+// `size` pixels of the 800 x 600 overlay, its printable ASCII glyphs
+// rasterised once into a texture; returns a handle from 1. Returns 0 without
+// captions, and when no font can be found or rasterised (then one line on
+// stderr, once). The flag bytes are unused.
 int32_t font_create(const char* face, int size, uint8_t f0, uint8_t f1, uint8_t f2, uint8_t f3);
+// Releases the font's texture; 0 and unknown handles are ignored.
 void font_free(int32_t font);
-// x, y in overlay pixels; colour 0xAARRGGBB. Draws nothing.
+// Draws `text` with (x, y), in overlay pixels, its top left: capitals hang
+// from y (the baseline lies one cap height lower; descenders reach below
+// it), in colour 0xAARRGGBB,
+// alpha-blended over the whole frame (neither the picture band's viewport
+// nor its clip apply) and leaving every GL state as it was. Font 0 draws
+// nothing and touches nothing.
 void text_draw(int x, int y, uint32_t colour, int32_t font, const char* text);
 
 // The two fonts held from start-up to shutdown.

@@ -130,7 +130,7 @@ TEST_F(LoadingTest, DiscColourTakesRgbAndIgnoresAlpha)
     EXPECT_EQ(c.b, 64);
 }
 
-TEST_F(LoadingTest, TextLayerDrawsNothing)
+TEST_F(LoadingTest, WithoutCaptionsTheTextLayerDrawsNothing)
 {
     EXPECT_EQ(font_create("Arial", 40, 0, 0, 0, 0), 0);
     EXPECT_EQ(font_create("Arial", 16, 1, 2, 3, 4), 0);
@@ -146,6 +146,32 @@ TEST_F(LoadingTest, TextLayerDrawsNothing)
     overlay_end();
     state_enable(RS_TEXTURE);
     EXPECT_TRUE(offscreen_read_rgb(WINDOW_WIDTH, WINDOW_HEIGHT) == before);
+}
+
+// "Loading..." hangs from (360, 270), clear of the discs' tops at row 282
+// but for the tail of its g, and the discs keep their colours.
+TEST_F(LoadingTest, WithCaptionsLoadingSitsAboveTheDiscs)
+{
+    text_enable_captions(true);
+    g_font_small = font_create("Arial", 16, 0, 0, 0, 0);
+    ASSERT_NE(g_font_small, 0);
+    loading_screen(1, 10);
+    font_free(g_font_small);
+    g_font_small = 0;
+    text_enable_captions(false);
+    int lit = 0, lowest = 0;
+    for (int y = 240; y < 282; y++) {
+        for (int x = 340; x < 460; x++) {
+            if (gl_read_pixel(x, y).r == 0) continue;
+            EXPECT_TRUE(x >= 360 && y >= 268) << x << ", " << y;
+            lit++;
+            lowest = y;
+        }
+    }
+    EXPECT_GT(lit, 100);
+    EXPECT_GE(lowest, 278);
+    EXPECT_EQ(gl_read_pixel(disc_x(0), DISC_ROW_Y).r, 255);
+    EXPECT_EQ(gl_read_pixel(disc_x(5), DISC_ROW_Y).r, 128);
 }
 
 TEST_F(LoadingTest, CreditsLeaveTheFrameBlackAndTexturingOn)

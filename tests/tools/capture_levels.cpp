@@ -6,6 +6,8 @@
 //        rows next to it that 3-pixel points on the band's edge reach)
 //        capture_levels sound FILE.wav       one line per whole second:
 //          SECOND RMS (16-bit sample scale, both channels)
+//        capture_levels diffrows A.png B.png one line per row where the two
+//          differ: ROW COUNT MIN_X MAX_X (rows from the top)
 //        capture_levels hashes FILE.png...   one line per file:
 //          FILE HASH (FNV-1a, 64 bits, of the decoded RGB pixels, top row
 //          first, so the PNG encoder's choices do not count)
@@ -95,6 +97,27 @@ static bool sound_levels(const char* path)
     return true;
 }
 
+static bool frame_diff_rows(const char* a_path, const char* b_path)
+{
+    std::vector<uint8_t> a, b;
+    if (!read_rgb(a_path, &a) || !read_rgb(b_path, &b)) {
+        fprintf(stderr, "capture_levels: cannot read %s and %s as 800 x 600 PNGs\n", a_path, b_path);
+        return false;
+    }
+    for (int y = 0; y < WINDOW_HEIGHT; y++) {
+        int count = 0, min_x = WINDOW_WIDTH, max_x = -1;
+        for (int x = 0; x < WINDOW_WIDTH; x++) {
+            const size_t i = 3 * ((size_t)y * WINDOW_WIDTH + x);
+            if (a[i] == b[i] && a[i + 1] == b[i + 1] && a[i + 2] == b[i + 2]) continue;
+            count++;
+            if (x < min_x) min_x = x;
+            max_x = x;
+        }
+        if (count > 0) printf("%d %d %d %d\n", y, count, min_x, max_x);
+    }
+    return true;
+}
+
 static bool frame_hash(const char* path)
 {
     std::vector<uint8_t> rgb;
@@ -120,7 +143,8 @@ int main(int argc, char** argv)
         for (int i = 2; i < argc; i++) ok = frame_levels(argv[i]) && ok;
         return ok ? 0 : 1;
     }
+    if (argc == 4 && strcmp(argv[1], "diffrows") == 0) return frame_diff_rows(argv[2], argv[3]) ? 0 : 1;
     if (argc == 3 && strcmp(argv[1], "sound") == 0) return sound_levels(argv[2]) ? 0 : 1;
-    fprintf(stderr, "usage: capture_levels frames FILE.png... | sound FILE.wav | hashes FILE.png...\n");
+    fprintf(stderr, "usage: capture_levels frames FILE.png... | sound FILE.wav | diffrows A.png B.png | hashes FILE.png...\n");
     return 2;
 }
