@@ -46,6 +46,8 @@ static const char* const USAGE =
     "                 225 s presentation)\n"
     "  --quiet        no progress line (shown on a terminal) and no summary\n"
     "                 line (printed at the end otherwise)\n"
+    "  --captions     draw the captions: \"Loading...\", the title lines and the\n"
+    "                 credits (without it they are not drawn)\n"
     "  --stats        at the end, the renderer's name and one line per scene:\n"
     "                 frames saved, the median and 95th-percentile time to draw\n"
     "                 one, and the slowest with its time in the presentation\n"
