@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -437,6 +438,71 @@ TEST(BuiltInSong, IsAudibleHardlyClipsAndBeatsFromRow449)
     EXPECT_FALSE(beat_seen_early);
     EXPECT_EQ(beat_flag, 1);
     demo_audio_stop(&audio);
+}
+
+// A device that asks for `request` bytes at a time, from the moment it is
+// unpaused: its requests made by `seconds` into the music.
+uint64_t device_requests_by(double seconds, uint32_t request)
+{
+    return (uint64_t)(seconds * AUDIO_BYTES_PER_SECOND / request) + 1;
+}
+
+// Runs the window's order against a device simulated by hand: start and pump,
+// then for every frame the device's requests up to its time and the pump
+// after the swap.
+// Returns one letter per frame for what it saw reported since the previous
+// one: '.' nothing, 'b' a beat, 'a' an accent, 'B' both.
+std::string frame_flags(double start, const std::vector<double>& frame_times, uint32_t request)
+{
+    audio_queue_reset();
+    sync_reset();
+    DemoAudio audio;
+    EXPECT_TRUE(demo_audio_start(&audio, false, start));
+    demo_audio_pump(&audio);
+    std::vector<uint8_t> out(request);
+    uint64_t requests = 0;
+    std::string seen;
+    for (double t : frame_times) {
+        for (; requests < device_requests_by(t, request); requests++) audio_callback(nullptr, out.data(), (int)request);
+        demo_audio_pump(&audio);
+        const bool beat = beat_flag == 1 && beat_pulse == SYNC_BEAT_PULSE;
+        const bool accent = accent_pulse == SYNC_ACCENT_PULSE;
+        seen += beat ? (accent ? 'B' : 'b') : (accent ? 'a' : '.');
+        beat_flag = 0;
+        beat_pulse = 0;
+        accent_pulse = 0;
+    }
+    EXPECT_EQ(audio_queue_played(UINT64_MAX).underruns, 0u) << "the device never ran dry";
+    demo_audio_stop(&audio);
+    return seen;
+}
+
+TEST(PlayerSync, FramesSeeTheCellsOfTheBlocksUpToTheDevicesPlusFour)
+{
+    std::vector<double> steady, hitch;
+    for (int k = 0; k < 360; k++) steady.push_back(k / 60.0);
+    for (int k = 0; k < 180; k++) hitch.push_back(k < 60 ? k / 30.0 : (k - 1) / 30.0 + 0.12);
+    struct Case {
+        const char* what;
+        double start;
+        const std::vector<double>* frames;
+        uint32_t request;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"60 fps, whole blocks", 44.8, &steady, AUDIO_BLOCK_BYTES,
+         "B....................................b..b.b............................................b.."
+         "b...........................................b..b..b....a..a..a............................"
+         "..B.B..B...................b.b...................b..b..b..................b..b..b........."
+         ".........b..b..................b..b..b.....a.a..a........b.b...................b..b.b....."},
+        {"30 fps, a 120 ms frame, 300-frame requests", 44.7, &hitch, 1200,
+         "BB....................bb.b.....................bb...................b.bb..aaa............."
+         "..BB.B........b.b........b.bb.........bb.b.........bb.........bbb..a.aa...b.b........b.bb."},
+    };
+    for (const Case& c : cases) {
+        const std::string seen = frame_flags(c.start, *c.frames, c.request);
+        EXPECT_EQ(seen, c.expected) << c.what;
+    }
 }
 
 } // namespace
