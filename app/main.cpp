@@ -38,11 +38,11 @@ int main(int argc, char** argv)
     window_open(WINDOW_WIDTH, WINDOW_HEIGHT, "Quiet harbor", options.window ? 0 : 1);
     demo_load();
     // Without a sound device there is no player and the pictures run silently
-    // on the clock alone. The whole queue is filled before the first frame,
-    // which can take longer than one block of sound.
+    // on the clock alone. With one, the music renders ahead on its own thread
+    // from here on; the first frame already sees the cells due.
     DemoAudio audio;
     demo_audio_start(&audio, true, options.start);
-    demo_audio_pump(&audio);
+    demo_audio_sync(&audio);
 
     DemoLoop loop;
     demo_loop_init(&loop);
@@ -63,8 +63,8 @@ int main(int argc, char** argv)
             demo_draw_frame(&loop, time);
             if (loop.stop) stop = true;
             swap_buffers();
-            // Pump audio: top the queue up to four blocks.
-            demo_audio_pump(&audio);
+            // Music: the beats and accents now due, for the next frame.
+            demo_audio_sync(&audio);
         }
         const timespec pause = {0, FRAME_SLEEP_NS};
         nanosleep(&pause, nullptr);

@@ -1,7 +1,8 @@
 // The process-wide audio queue between the thread that renders blocks and the
-// sound device's thread, which plays them. Four blocks of 2,048 stereo frames
-// of signed 16-bit little-endian samples: about 186 ms of margin between two
-// video frames.
+// sound device's thread, which plays them. Sixteen blocks of 2,048 stereo
+// frames of signed 16-bit little-endian samples: about 743 ms of sound, so a
+// producer held up by a slow frame or by other programs does not leave the
+// device without sound.
 //
 // Lock-free, single producer (audio_queue_full, audio_queue_push) and single
 // consumer (audio_callback, on the device thread): a block's bytes are
@@ -18,14 +19,14 @@
 #include <atomic>
 #include <cstdint>
 
-const uint32_t AUDIO_QUEUE_BLOCKS = 4;
+const uint32_t AUDIO_QUEUE_BLOCKS = 16;
 const uint32_t AUDIO_BLOCK_BYTES = 8192;  // 2,048 frames x 2 channels x 2 bytes
 
 struct AudioQueue {
     uint8_t blocks[AUDIO_QUEUE_BLOCKS][AUDIO_BLOCK_BYTES];
-    std::atomic<uint8_t> write_index;  // next block to fill, 0..3
-    std::atomic<uint8_t> read_index;   // next block to play, 0..3
-    std::atomic<uint8_t> filled;       // filled blocks, 0..4 (one being played counts)
+    std::atomic<uint8_t> write_index;  // next block to fill, 0..15
+    std::atomic<uint8_t> read_index;   // next block to play, 0..15
+    std::atomic<uint8_t> filled;       // filled blocks, 0..16 (one being played counts)
     std::atomic<uint32_t> read_offset; // bytes already played of block read_index, 0..8191
     uint16_t skip[AUDIO_QUEUE_BLOCKS]; // leading bytes of each block that are never played
     std::atomic<uint64_t> pushed;      // blocks handed over since the last reset
@@ -56,7 +57,7 @@ const uint32_t AUDIO_BYTES_PER_SECOND = 176400;
 extern AudioQueue g_audio_queue;
 
 // Producer side (one thread at a time)
-// True when all four blocks hold unplayed sound. A stale answer can only
+// True when all sixteen blocks hold unplayed sound. A stale answer can only
 // be "full" too often, never "room" too early.
 bool audio_queue_full();
 // Appends one block of len bytes (1..8192; a shorter block is padded with
