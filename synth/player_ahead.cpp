@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <pthread.h>
 
 // How long the render thread sleeps once the queue is full: a ninth of a
 // block, so the queue is never more than one block short of full.
@@ -76,6 +77,8 @@ void player_render_ahead(Player* player)
 
 static void ahead_run(Player* player)
 {
+    // Named for top and perf; a name that does not fit is simply not set.
+    pthread_setname_np(pthread_self(), "qh-music");
     const timespec pause = {0, AHEAD_POLL_NS};
     while (!player->ahead->stop.load()) {
         player_render_ahead(player);
