@@ -245,6 +245,7 @@ void player_start_at(Player* player, float gain, uint8_t loop, uint64_t frame)
     if (!audio_queue_full()) player_queue_block(player, (uint32_t)(frame % PLAYER_BLOCK_FRAMES) * BYTES_PER_FRAME);
     if (!player->has_device) return;
     player_render_ahead(player);
+    // Should the system refuse the thread, player_sync renders instead.
     ahead_thread_start(player);
     SDL_PauseAudio(0);
 }

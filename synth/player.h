@@ -113,7 +113,8 @@ void player_render_ahead(Player* player);
 // Frame loop: reports the cells of the blocks now due to the row callback,
 // those up to PLAYER_SYNC_LEAD_BLOCKS past the device's (as far as they are
 // rendered). Returns 0 once the block in which the song ended (only without
-// looping) is due, else 1. Never waits for the render thread.
+// looping) is due, else 1. Never waits for the render thread; renders the
+// queue full itself when the system would not start one.
 int player_sync(Player* player);
 // Stops the render thread and pauses the device; does nothing when not playing.
 void player_stop(Player* player);

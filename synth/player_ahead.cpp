@@ -75,8 +75,9 @@ void player_render_ahead(Player* player)
     while (!audio_queue_full()) player_queue_block(player, 0);
 }
 
-static void ahead_run(Player* player)
+static void* ahead_run(void* context)
 {
+    Player* player = (Player*)context;
     // Named for top and perf; a name that does not fit is simply not set.
     pthread_setname_np(pthread_self(), "qh-music");
     const timespec pause = {0, AHEAD_POLL_NS};
@@ -84,23 +85,27 @@ static void ahead_run(Player* player)
         player_render_ahead(player);
         nanosleep(&pause, nullptr);
     }
+    return nullptr;
 }
 
-void ahead_thread_start(Player* player)
+bool ahead_thread_start(Player* player)
 {
-    player->ahead->stop.store(false);
-    player->ahead->thread = std::thread(ahead_run, player);
+    PlayerAhead* ahead = player->ahead;
+    ahead->stop.store(false);
+    ahead->running = pthread_create(&ahead->thread, nullptr, ahead_run, player) == 0;
+    return ahead->running;
 }
 
 void ahead_thread_stop(Player* player)
 {
     PlayerAhead* ahead = player->ahead;
-    if (!ahead->thread.joinable()) return;
+    if (!ahead->running) return;
     ahead->stop.store(true);
-    ahead->thread.join();
+    pthread_join(ahead->thread, nullptr);
+    ahead->running = false;
 }
 
-bool ahead_thread_running(const Player* player) { return player->ahead->thread.joinable(); }
+bool ahead_thread_running(const Player* player) { return player->ahead->running; }
 
 // Blocks due now: those up to the lead past the blocks the device has played
 // out, as far as they are made.
@@ -128,6 +133,9 @@ static uint64_t due_reports_read(const PlayerAhead* ahead, uint32_t* reports)
 int player_sync(Player* player)
 {
     PlayerAhead* ahead = player->ahead;
+    // Without its thread (the system would not start one) a device player
+    // renders here, after every frame, as far ahead as the queue goes.
+    if (player->playing && player->has_device && !ahead->running) player_render_ahead(player);
     if (!ahead->deferred) return ahead->made.load() >= ahead->ended_at.load() ? 0 : 1;
     uint32_t reports[AHEAD_INSTRUMENTS];
     const uint64_t due = due_reports_read(ahead, reports);

@@ -6,7 +6,7 @@
 #include "synth/player.h"
 
 #include <atomic>
-#include <thread>
+#include <pthread.h>
 
 // Every value a cell's instrument byte can take.
 const uint32_t AHEAD_INSTRUMENTS = 256;
@@ -39,7 +39,8 @@ struct PlayerAhead {
     uint64_t synced;                       // blocks whose reports have been passed on
     uint32_t passed[AHEAD_INSTRUMENTS];    // report counts of those blocks
 
-    std::thread thread;      // renders ahead while the device plays
+    pthread_t thread;        // renders ahead while the device plays
+    bool running;            // the thread was started and not yet joined
     std::atomic<bool> stop;  // tells the thread to end
 };
 
@@ -49,7 +50,8 @@ void ahead_destroy(PlayerAhead* ahead);
 void ahead_restart(PlayerAhead* ahead, uint64_t origin);
 // The row callback that stands for the caller's while reports are deferred.
 uint8_t ahead_record_row(uint8_t instrument);
-void ahead_thread_start(Player* player);
+// Starts the render thread; false when the system cannot start one.
+bool ahead_thread_start(Player* player);
 void ahead_thread_stop(Player* player); // nothing when it does not run
 bool ahead_thread_running(const Player* player);
 
