@@ -34,14 +34,14 @@ struct PlayerAhead {
     CellRecord records[AHEAD_RECORDS];    // record of `made` blocks at made % AHEAD_RECORDS
 
     // The frame loop's side.
-    PlayerRowCallback callback;            // the caller's row callback
-    uint64_t origin;                       // the queue's pushed count at the start
-    uint64_t synced;                       // blocks whose reports have been passed on
-    uint32_t passed[AHEAD_INSTRUMENTS];    // report counts of those blocks
+    PlayerRowCallback callback;           // the caller's row callback
+    uint64_t origin;                      // the queue's pushed count at the start
+    uint64_t synced;                      // blocks whose reports have been passed on
+    uint32_t passed[AHEAD_INSTRUMENTS];   // report counts of those blocks
 
-    pthread_t thread;        // renders ahead while the device plays
-    bool running;            // the thread was started and not yet joined
-    std::atomic<bool> stop;  // tells the thread to end
+    pthread_t thread;                     // renders ahead while the device plays
+    bool running;                         // the thread was started and not yet joined
+    std::atomic<bool> stop;               // tells the thread to end
 };
 
 PlayerAhead* ahead_create();
