@@ -1,4 +1,4 @@
-// Start, pump and stop of the presentation's music, and the clock that follows it.
+// Start, sync and stop of the presentation's music, and the clock that follows it.
 #include "app/demo_audio.h"
 
 #include "app/demo.h"
@@ -43,11 +43,9 @@ bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds)
     return true;
 }
 
-void demo_audio_pump(DemoAudio* audio)
+void demo_audio_sync(DemoAudio* audio)
 {
-    if (!audio->player) return;
-    int more = 1;
-    while (more) player_pump(audio->player, &more);
+    if (audio->player) player_sync(audio->player);
 }
 
 static void report_underruns()

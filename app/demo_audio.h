@@ -22,13 +22,15 @@ const uint8_t DEMO_LOOP = 1;
 // player_create with the built-in effect chain (on the sound device when
 // `device` is true, else offline for the capture tool), the sync callback as
 // row callback, then player_start with gain 1.4 and looping on, which queues
-// the first block. With `start_seconds` the music starts at the frame nearest
+// the first block (on the device: renders the queue full and starts the
+// render thread). With `start_seconds` the music starts at the frame nearest
 // to it (round(start_seconds x 44,100)), with what came before rendered and
 // thrown away unheard and unreported. Returns true when there is a player;
 // with `device` and none, says on stderr why there is no sound.
 bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds = 0.0);
-// After every swap: pumps until the audio queue is full. Nothing without a player.
-void demo_audio_pump(DemoAudio* audio);
+// After every swap: the cells now due reach the sync state (player_sync).
+// Nothing without a player.
+void demo_audio_sync(DemoAudio* audio);
 // Shutdown: player_stop, player_destroy, song_destroy; missing parts are
 // skipped. A device player that ran dry says on stderr how often and how long.
 void demo_audio_stop(DemoAudio* audio);

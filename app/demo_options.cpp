@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-static const char USAGE[] = "Usage: quiet-harbor [--window] [--start SECONDS] [--captions] [--help] [--version]\n";
+static const char USAGE[] = "Usage: quiet-harbor [--window] [--start SECONDS] [--captions] [--stats] [--help] [--version]\n";
 static const char HELP[] =
     "Plays the Quiet harbor presentation: 225 seconds of pictures and music.\n"
     "\n"
@@ -19,6 +19,10 @@ static const char HELP[] =
     "                   a spin that grows with every beat) starts fresh.\n"
     "  --captions       draw the captions: \"Loading...\", the title lines and\n"
     "                   the credits (without it they are not drawn)\n"
+    "  --stats          at exit, the renderer's name and one line per scene on\n"
+    "                   stderr: the frames drawn, the median and 95th-percentile\n"
+    "                   time from one frame to the next, and the slowest frame\n"
+    "                   with its time in the presentation.\n"
     "  --help           show this help and exit\n"
     "  --version        show the name and version and exit\n"
     "\n"
@@ -46,6 +50,7 @@ int demo_options_parse(int argc, char** argv, const char* version, DemoOptions* 
     options->window = false;
     options->start = 0.0;
     options->captions = false;
+    options->stats = false;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         if (strcmp(arg, "--help") == 0) {
@@ -61,6 +66,8 @@ int demo_options_parse(int argc, char** argv, const char* version, DemoOptions* 
             options->window = true;
         } else if (strcmp(arg, "--captions") == 0) {
             options->captions = true;
+        } else if (strcmp(arg, "--stats") == 0) {
+            options->stats = true;
         } else if (strcmp(arg, "--start") == 0 || strncmp(arg, "--start=", 8) == 0) {
             const char* value = arg[7] == '=' ? arg + 8 : (i + 1 < argc ? argv[++i] : nullptr);
             if (!value) return bad("missing seconds after", "--start");

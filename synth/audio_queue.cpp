@@ -1,12 +1,16 @@
-// The four-block audio queue, the sound device's callback and its account of what was played.
+// The audio queue, the sound device's callback and its account of what was played.
 #include "synth/audio_queue.h"
 
 #include <SDL/SDL.h>
 #include <cstring>
 #include <ctime>
+#include <sched.h>
 
 static const uint32_t BYTES_PER_FRAME = 4;
 static const uint64_t US_PER_SECOND = 1000000;
+// Reads of the account that find the device mid-update before the reader
+// yields the processor (the update is a handful of stores).
+static const int ACCOUNT_SPINS = 64;
 
 AudioQueue g_audio_queue;
 
@@ -19,20 +23,22 @@ bool audio_queue_push(const void* block, uint32_t len, uint32_t skip)
 {
     if (len == 0 || len > AUDIO_BLOCK_BYTES || skip >= len || skip % BYTES_PER_FRAME) return false;
     AudioQueue* q = &g_audio_queue;
-    bool pushed = false;
-    SDL_LockAudio();
-    if (q->filled.load() < AUDIO_QUEUE_BLOCKS) {
-        const uint8_t index = q->write_index.load();
-        memcpy(q->blocks[index], block, len);
-        memset(q->blocks[index] + len, 0, AUDIO_BLOCK_BYTES - len);
-        q->skip[index] = (uint16_t)skip;
-        q->write_index.store((uint8_t)((index + 1) % AUDIO_QUEUE_BLOCKS));
-        q->filled.fetch_add(1);
-        pushed = true;
-    }
-    SDL_UnlockAudio();
-    return pushed;
+    if (q->filled.load() >= AUDIO_QUEUE_BLOCKS) return false;
+    // The consumer has handed this block back (the fill count says so), and
+    // it sees none of it until the fill count below hands it over.
+    const uint8_t index = q->write_index.load();
+    memcpy(q->blocks[index], block, len);
+    memset(q->blocks[index] + len, 0, AUDIO_BLOCK_BYTES - len);
+    q->skip[index] = (uint16_t)skip;
+    q->write_index.store((uint8_t)((index + 1) % AUDIO_QUEUE_BLOCKS));
+    q->pushed.fetch_add(1);
+    q->filled.fetch_add(1);
+    return true;
 }
+
+uint64_t audio_queue_pushed() { return g_audio_queue.pushed.load(); }
+
+uint64_t audio_queue_taken() { return g_audio_queue.taken.load(); }
 
 void audio_queue_reset()
 {
@@ -42,29 +48,48 @@ void audio_queue_reset()
     q->read_index.store(0);
     q->filled.store(0);
     q->read_offset.store(0);
-    q->played_bytes = 0;
-    q->request_us = 0;
-    q->request_bytes = 0;
+    q->pushed.store(0);
+    q->taken.store(0);
+    q->version.store(0);
+    q->played_bytes.store(0);
+    q->request_us.store(0);
+    q->request_bytes.store(0);
     q->counting.store(false);
-    q->underruns = 0;
-    q->underrun_bytes = 0;
+    q->underruns.store(0);
+    q->underrun_bytes.store(0);
     SDL_UnlockAudio();
 }
 
 void audio_queue_count_underruns(bool on) { g_audio_queue.counting.store(on); }
 
-AudioPlayed audio_queue_played(uint64_t now_us)
+// A consistent copy of the account: read again whenever the consumer updated
+// it meanwhile (its version moved, or was odd).
+static void account_read(uint64_t* played, uint64_t* request_us, uint32_t* request_bytes, uint32_t* underruns,
+                         uint64_t* underrun_bytes)
 {
     const AudioQueue* q = &g_audio_queue;
-    SDL_LockAudio();
-    const uint64_t before = q->played_bytes - q->request_bytes;
-    const uint64_t since = now_us > q->request_us ? now_us - q->request_us : 0;
-    const uint64_t lasts = (uint64_t)q->request_bytes * US_PER_SECOND / AUDIO_BYTES_PER_SECOND;
-    const uint64_t part =
-        since >= lasts ? q->request_bytes : since * AUDIO_BYTES_PER_SECOND / US_PER_SECOND;
-    const AudioPlayed played = {before + part, q->underruns, q->underrun_bytes};
-    SDL_UnlockAudio();
-    return played;
+    for (int attempt = 1;; attempt++) {
+        const uint32_t before = q->version.load();
+        *played = q->played_bytes.load();
+        *request_us = q->request_us.load();
+        *request_bytes = q->request_bytes.load();
+        *underruns = q->underruns.load();
+        *underrun_bytes = q->underrun_bytes.load();
+        if (before % 2 == 0 && q->version.load() == before) return;
+        if (attempt % ACCOUNT_SPINS == 0) sched_yield();
+    }
+}
+
+AudioPlayed audio_queue_played(uint64_t now_us)
+{
+    uint64_t played, request_us, underrun_bytes;
+    uint32_t request_bytes, underruns;
+    account_read(&played, &request_us, &request_bytes, &underruns, &underrun_bytes);
+    const uint64_t before = played - request_bytes;
+    const uint64_t since = now_us > request_us ? now_us - request_us : 0;
+    const uint64_t lasts = (uint64_t)request_bytes * US_PER_SECOND / AUDIO_BYTES_PER_SECOND;
+    const uint64_t part = since >= lasts ? request_bytes : since * AUDIO_BYTES_PER_SECOND / US_PER_SECOND;
+    return {before + part, underruns, underrun_bytes};
 }
 
 uint64_t audio_clock_us()
@@ -78,13 +103,16 @@ uint64_t audio_clock_us()
 // the queue cannot fill is an underrun while counting is on.
 static void account_request(AudioQueue* q, uint32_t taken, uint32_t silence)
 {
-    q->played_bytes += taken;
-    q->request_us = audio_clock_us();
-    q->request_bytes = taken;
+    const uint32_t version = q->version.load();
+    q->version.store(version + 1);
+    q->played_bytes.store(q->played_bytes.load() + taken);
+    q->request_us.store(audio_clock_us());
+    q->request_bytes.store(taken);
     if (silence > 0 && q->counting.load()) {
-        q->underruns++;
-        q->underrun_bytes += silence;
+        q->underruns.store(q->underruns.load() + 1);
+        q->underrun_bytes.store(q->underrun_bytes.load() + silence);
     }
+    q->version.store(version + 2);
 }
 
 void audio_callback(void* userdata, uint8_t* stream, int len)
@@ -108,6 +136,7 @@ void audio_callback(void* userdata, uint8_t* stream, int len)
             // Block played out: hand it back to the producer.
             q->read_offset.store(0);
             q->read_index.store((uint8_t)((index + 1) % AUDIO_QUEUE_BLOCKS));
+            q->taken.fetch_add(1);
             q->filled.fetch_sub(1);
         }
     }

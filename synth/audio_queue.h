@@ -1,42 +1,46 @@
-// The process-wide audio queue between the main thread, which renders blocks,
-// and the sound device's thread, which plays them. Four blocks of 2,048
-// stereo frames of signed 16-bit little-endian samples: about 186 ms of margin
-// between two video frames.
+// The process-wide audio queue between the thread that renders blocks and the
+// sound device's thread, which plays them. Sixteen blocks of 2,048 stereo
+// frames of signed 16-bit little-endian samples: about 743 ms of sound, so a
+// producer held up by a slow frame or by other programs does not leave the
+// device without sound.
 //
-// Single producer (the main thread: audio_queue_full, audio_queue_push) and
-// single consumer (audio_callback, on the device thread). The device holds its
-// audio lock while the callback runs and the producer takes the same lock
-// around each push, so block contents and index updates never interleave.
-// The indexes and the fill count are atomic besides, because the producer
-// tests for room without the lock.
+// Lock-free, single producer (audio_queue_full, audio_queue_push) and single
+// consumer (audio_callback, on the device thread): a block's bytes are
+// written before the fill count that hands it over, and read before the
+// count that hands it back. Nothing on either side waits for the other.
 //
 // The consumer also keeps the account of what the device has played: the
 // sound taken, when the last request came and what it took (so the frame loop
 // can follow the device between requests), and the requests the queue could
-// not fill.
+// not fill. It publishes the account under a version number, so a reader on
+// another thread gets a consistent copy without ever holding the device up.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
-const uint32_t AUDIO_QUEUE_BLOCKS = 4;
+const uint32_t AUDIO_QUEUE_BLOCKS = 16;
 const uint32_t AUDIO_BLOCK_BYTES = 8192;  // 2,048 frames x 2 channels x 2 bytes
 
 struct AudioQueue {
     uint8_t blocks[AUDIO_QUEUE_BLOCKS][AUDIO_BLOCK_BYTES];
-    std::atomic<uint8_t> write_index; // next block to fill, 0..3
-    std::atomic<uint8_t> read_index;  // next block to play, 0..3
-    std::atomic<uint8_t> filled;      // filled blocks, 0..4 (one being played counts)
-    std::atomic<uint32_t> read_offset;// bytes already played of block read_index, 0..8191
-    uint16_t skip[AUDIO_QUEUE_BLOCKS];// leading bytes of each block that are never played
+    std::atomic<uint8_t> write_index;  // next block to fill, 0..15
+    std::atomic<uint8_t> read_index;   // next block to play, 0..15
+    std::atomic<uint8_t> filled;       // filled blocks, 0..16 (one being played counts)
+    std::atomic<uint32_t> read_offset; // bytes already played of block read_index, 0..8191
+    uint16_t skip[AUDIO_QUEUE_BLOCKS]; // leading bytes of each block that are never played
+    std::atomic<uint64_t> pushed;      // blocks handed over since the last reset
+    std::atomic<uint64_t> taken;       // blocks played out since the last reset
 
-    // Playback account, written by the consumer (read under the lock)
-    uint64_t played_bytes;            // sound taken from blocks since the last reset
-    uint64_t request_us;              // audio_clock_us() when the last request came
-    uint32_t request_bytes;           // sound that request took (the rest was silence)
-    std::atomic<bool> counting;       // unfilled requests count as underruns (set by the producer)
-    uint32_t underruns;               // requests the queue could not fill while counting
-    uint64_t underrun_bytes;          // silence those requests played
+    // Playback account, written by the consumer only. `version` is odd while
+    // the consumer updates it.
+    std::atomic<uint32_t> version;
+    std::atomic<uint64_t> played_bytes;   // sound taken from blocks since the last reset
+    std::atomic<uint64_t> request_us;     // audio_clock_us() when the last request came
+    std::atomic<uint32_t> request_bytes;  // sound that request took (the rest was silence)
+    std::atomic<bool> counting;           // unfilled requests count as underruns (set by the producer)
+    std::atomic<uint32_t> underruns;      // requests the queue could not fill while counting
+    std::atomic<uint64_t> underrun_bytes; // silence those requests played
 };
 
 // What the device has played, as audio_queue_played reports it.
@@ -52,16 +56,23 @@ const uint32_t AUDIO_BYTES_PER_SECOND = 176400;
 // The one queue of the process; all fields start at 0.
 extern AudioQueue g_audio_queue;
 
-// Producer side (main thread)
-// True when all four blocks hold unplayed sound. Read without the lock: a
-// stale answer can only be "full" too often, never "room" too early.
+// Producer side (one thread at a time)
+// True when all sixteen blocks hold unplayed sound. A stale answer can only
+// be "full" too often, never "room" too early.
 bool audio_queue_full();
 // Appends one block of len bytes (1..8192; a shorter block is padded with
 // silence) whose first `skip` bytes (0..len-1, whole frames) are never played.
-// Takes the device's audio lock around the copy and the update. Returns false,
-// changing nothing, when the queue is full or len or skip is out of range.
+// Returns false, changing nothing, when the queue is full or len or skip is
+// out of range. Never waits and never takes the device's lock.
 bool audio_queue_push(const void* block, uint32_t len, uint32_t skip = 0);
-// Empties the queue and clears its playback account.
+// Blocks handed over since the last reset.
+uint64_t audio_queue_pushed();
+
+// Any thread
+// Blocks the device has played out since the last reset.
+uint64_t audio_queue_taken();
+// Empties the queue and clears its playback account; the device must not be
+// playing from it (takes the device's lock to make sure).
 void audio_queue_reset();
 // Underruns are counted only while this is on: from the first block of a song
 // until it ends or stops, so the device's lead-in and run-out are not counted.
@@ -69,13 +80,14 @@ void audio_queue_count_underruns(bool on);
 // What the device has played by `now_us` (an audio_clock_us() reading): the
 // sound taken up to the last request, plus as much of that request's sound as
 // it can have played since, at 176,400 bytes per second. Never decreases
-// while `now_us` does not.
+// while `now_us` does not. Never holds the device up.
 AudioPlayed audio_queue_played(uint64_t now_us);
 // Microseconds of a monotonic clock.
 uint64_t audio_clock_us();
 
-// Consumer side (device thread, called with the audio lock held)
+// Consumer side (device thread)
 // Fills len bytes of stream from the queue in order, spanning blocks as
 // needed, whatever len the device asks for; pads with silence only when the
-// queue runs dry. Keeps the playback account. userdata is unused.
+// queue runs dry. Keeps the playback account. Copies and counts only: never
+// waits, allocates or takes a lock. userdata is unused.
 void audio_callback(void* userdata, uint8_t* stream, int len);

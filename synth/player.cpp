@@ -1,8 +1,9 @@
-// The player: sound device, voices and chain, and the pump that fills the queue.
+// The player: sound device, voices and chain, start and stop, and the pump that fills the queue.
 #include "synth/player.h"
 
 #include "synth/audio_queue.h"
 #include "synth/effect_chain.h"
+#include "synth/player_local.h"
 #include "synth/sequencer.h"
 
 #include <SDL/SDL.h>
@@ -75,6 +76,7 @@ static Player* player_build(Song* song, const double* chain_config, size_t chain
         free(player);
         return nullptr;
     }
+    player->ahead = ahead_create();
     return player;
 }
 
@@ -89,6 +91,7 @@ static Player* player_create_with(Song* song, const double* chain_config, size_t
     if (player && device) {
         player->has_device = 1;
         s_player_count++;
+        player_defer_reports(player);
     }
     if (device && s_player_count == 0 && s_audio_device_open) {
         // The chain was rejected and no other player holds the device.
@@ -154,6 +157,8 @@ Player* player_create_offline(Song* song, const double* chain_config, size_t cha
 void player_destroy(Player* player)
 {
     if (!player) return;
+    ahead_thread_stop(player);
+    ahead_destroy(player->ahead);
     effect_chain_release(player->chain);
     voices_free(player->voices, player->song->channel_count);
     if (player->has_device) {
@@ -168,7 +173,14 @@ void player_destroy(Player* player)
 
 void player_set_row_callback(Player* player, PlayerRowCallback callback)
 {
-    player->row_callback = callback;
+    player->ahead->callback = callback;
+    player->row_callback = player->ahead->deferred && callback ? ahead_record_row : callback;
+}
+
+void player_defer_reports(Player* player)
+{
+    player->ahead->deferred = true;
+    player_set_row_callback(player, player->ahead->callback);
 }
 
 void player_set_effect_callback(Player* player, PlayerEffectCallback callback)
@@ -189,11 +201,9 @@ void player_begin(Player* player)
     if (player->has_device) SDL_PauseAudio(0);
 }
 
-// Renders whole ticks until the chain can take a block, then lets the chain
-// make it. Past the end of a song that does not loop the sequencer writes
-// silence, so the chain never reads frames that were not rendered. Returns
-// false when the song ended during the block.
-static bool render_block(Player* player)
+// Past the end of a song that does not loop the sequencer writes silence, so
+// the chain never reads frames that were not rendered.
+bool player_render_block(Player* player)
 {
     bool ended = false;
     while (player->pending_floats <= PLAYER_BLOCK_FLOATS) {
@@ -211,23 +221,9 @@ static void discard_blocks(Player* player, uint64_t blocks)
     const PlayerEffectCallback effect_callback = player->effect_callback;
     player->row_callback = nullptr;
     player->effect_callback = nullptr;
-    for (uint64_t i = 0; i < blocks; i++) render_block(player);
+    for (uint64_t i = 0; i < blocks; i++) player_render_block(player);
     player->row_callback = row_callback;
     player->effect_callback = effect_callback;
-}
-
-// player_pump whose block, if one is made, starts playing `skip` bytes in.
-static int pump_from(Player* player, int* more, uint32_t skip)
-{
-    bool ended = false;
-    if (!audio_queue_full()) {
-        ended = !render_block(player);
-        audio_queue_push(player->chain->output, AUDIO_BLOCK_BYTES, skip);
-        // What the device asks for after the end is not missing sound.
-        if (ended) audio_queue_count_underruns(false);
-    }
-    *more = audio_queue_full() ? 0 : 1;
-    return ended ? 0 : 1;
 }
 
 void player_start(Player* player, float gain, uint8_t loop) { player_start_at(player, gain, loop, 0); }
@@ -242,20 +238,35 @@ void player_start_at(Player* player, float gain, uint8_t loop, uint64_t frame)
     discard_blocks(player, frame / PLAYER_BLOCK_FRAMES);
     // The total played so far: the last request counts in full.
     player->origin_bytes = audio_queue_played(UINT64_MAX).bytes;
+    ahead_restart(player->ahead, audio_queue_pushed());
     // The first block is queued before the device starts, so the device's
     // first request already finds sound and every later shortfall counts.
     audio_queue_count_underruns(true);
-    int more = 0;
-    pump_from(player, &more, (uint32_t)(frame % PLAYER_BLOCK_FRAMES) * BYTES_PER_FRAME);
-    if (player->has_device) SDL_PauseAudio(0);
+    if (!audio_queue_full()) player_queue_block(player, (uint32_t)(frame % PLAYER_BLOCK_FRAMES) * BYTES_PER_FRAME);
+    if (!player->has_device) return;
+    player_render_ahead(player);
+    // Should the system refuse the thread, player_sync renders instead.
+    ahead_thread_start(player);
+    SDL_PauseAudio(0);
 }
 
-int player_pump(Player* player, int* more) { return pump_from(player, more, 0); }
+int player_pump(Player* player, int* more)
+{
+    if (ahead_thread_running(player)) {
+        *more = 0;
+        return player_sync(player);
+    }
+    bool going = true;
+    if (!audio_queue_full()) going = player_queue_block(player, 0);
+    *more = audio_queue_full() ? 0 : 1;
+    return going ? 1 : 0;
+}
 
 void player_stop(Player* player)
 {
     if (!player->playing) return;
     player->playing = 0;
+    ahead_thread_stop(player);
     audio_queue_count_underruns(false);
     if (player->has_device) SDL_PauseAudio(1);
 }

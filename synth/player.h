@@ -1,10 +1,19 @@
 // The player: drives a Song through the sequencer, the voices and the effect
-// chain on the main thread, one 2,048-frame block per pump, and hands the
-// blocks to the sound device through the process-wide audio queue.
+// chain, one 2,048-frame block at a time, and hands the blocks to the sound
+// device through the process-wide audio queue.
+//
+// A player on the sound device renders ahead on a thread of its own, keeping
+// the queue full, so no slow frame can starve the device. What its cells
+// report reaches the row callback only through player_sync, on the frame
+// loop's thread, once the device has played out all but four of the blocks
+// before theirs: the frames see the music 140 to 186 ms ahead of the sound,
+// however far ahead the render thread is. An offline player renders on the
+// caller's thread in player_pump and reports at once.
 //
 // Calling order: song_create -> player_create -> player_set_row_callback ->
-// player_start -> player_pump after every video frame until it reports a full
-// queue -> player_stop -> player_destroy -> song_destroy.
+// player_start -> player_sync after every video frame (player_pump until it
+// reports a full queue, offline) -> player_stop -> player_destroy ->
+// song_destroy.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +23,7 @@
 #include "synth/voice.h"
 
 struct EffectChain;
+struct PlayerAhead;
 
 // Row callback: the instrument byte of each cell, every tick (result ignored).
 typedef uint8_t (*PlayerRowCallback)(uint8_t instrument);
@@ -36,12 +46,17 @@ struct Player {
     PlayerEffectCallback effect_callback; // or null
     uint8_t has_device;      // 1: holds a share of the sound device; 0: offline
     uint64_t origin_bytes;   // the queue's played count when playback started
+    PlayerAhead* ahead;      // owned: the blocks' cell records and the render thread
 };
 
 // Stereo frames the chain turns into one queued block, and its floats.
 const uint32_t PLAYER_BLOCK_FRAMES = 2048;
 const uint32_t PLAYER_BLOCK_FLOATS = 4096;
 const uint32_t PLAYER_OUTPUT_RATE = 44100;  // Hz, 16-bit stereo
+// Blocks past the one the device plays whose cells the frames already see
+// (140 to 186 ms ahead of the sound): the lead the scenes' reactions to the
+// beat and accent are timed to.
+const uint32_t PLAYER_SYNC_LEAD_BLOCKS = 4;
 
 // Creation and release
 // Opens the sound device if no player holds it yet (44,100 Hz, signed 16-bit,
@@ -62,13 +77,21 @@ void player_destroy(Player* player); // null is ignored
 // ms from the song's current tempo and speed (120.0 at 125 and 6).
 double player_row_ms(const Song* song);
 
-// Callbacks
+// Callbacks (set before player_start)
+// With deferred reports the row callback is called by player_sync instead,
+// once for every instrument value the due cells reported, in ascending order:
+// enough for a callback whose effect does not depend on how often or in what
+// order the values come, such as setting flags. The effect callback is
+// called as cells are sequenced, on the thread that renders.
 void player_set_row_callback(Player* player, PlayerRowCallback callback);
 void player_set_effect_callback(Player* player, PlayerEffectCallback callback);
+// Defers the row reports of the blocks rendered from now on to player_sync.
+void player_defer_reports(Player* player);
 
 // Playback
 // Starts playing with the master gain (1.4 in the presentation) and loop flag:
-// queues the first block, then unpauses the device. Does nothing when already
+// queues the first block; on the sound device, also renders the queue full,
+// starts the render thread and unpauses the device. Does nothing when already
 // playing.
 void player_start(Player* player, float gain, uint8_t loop);
 // The same, `frame` frames into the song (at 44,100 per second), with the
@@ -81,9 +104,19 @@ void player_start_at(Player* player, float gain, uint8_t loop, uint64_t frame);
 void player_begin(Player* player);
 // Renders one block into the queue if it has room. Writes 1 to *more while
 // the queue still has room afterwards, else 0. Returns 0 when the song ended
-// (only without looping), else 1. Allocates nothing.
+// (only without looping), else 1. Allocates nothing. While the render thread
+// runs it renders nothing: it is player_sync, and writes 0 to *more.
 int player_pump(Player* player, int* more);
-// Pauses the device; does nothing when not playing.
+// Renders blocks until the queue is full: the render thread's work, one
+// thread at a time. Allocates nothing and never waits.
+void player_render_ahead(Player* player);
+// Frame loop: reports the cells of the blocks now due to the row callback,
+// those up to PLAYER_SYNC_LEAD_BLOCKS past the device's (as far as they are
+// rendered). Returns 0 once the block in which the song ended (only without
+// looping) is due, else 1. Never waits for the render thread; renders the
+// queue full itself when the system would not start one.
+int player_sync(Player* player);
+// Stops the render thread and pauses the device; does nothing when not playing.
 void player_stop(Player* player);
 // Seconds of this player's sound the device has played by now, following it
 // between its requests; stands still while the device plays silence.

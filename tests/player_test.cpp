@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -111,7 +112,7 @@ TEST(Player, PumpFillsTheQueueThenRendersNothing)
         EXPECT_EQ(player_pump(player, &more), 1);
         pumps++;
     }
-    EXPECT_EQ(pumps, 3);
+    EXPECT_EQ(pumps, (int)AUDIO_QUEUE_BLOCKS - 1);
     EXPECT_TRUE(audio_queue_full());
     const uint32_t pending = player->pending_floats;
     const int32_t row = player->row;
@@ -122,7 +123,7 @@ TEST(Player, PumpFillsTheQueueThenRendersNothing)
     EXPECT_EQ(player->pending_floats, pending);
     EXPECT_EQ(player->row, row);
     EXPECT_EQ(player->tick, tick);
-    EXPECT_EQ(g_audio_queue.filled.load(), 4);
+    EXPECT_EQ(g_audio_queue.filled.load(), AUDIO_QUEUE_BLOCKS);
     // Draining one block makes room for exactly one more.
     std::vector<uint8_t> out(AUDIO_BLOCK_BYTES);
     audio_callback(nullptr, out.data(), (int)out.size());
@@ -267,16 +268,16 @@ TEST(AudioQueue, AnyRequestLengthDeliversTheQueuedBytesInOrder)
 TEST(AudioQueue, PushRefusesWhenFullAndPadsShortBlocks)
 {
     audio_queue_reset();
-    push_counting_blocks(4, 0);
+    push_counting_blocks(AUDIO_QUEUE_BLOCKS, 0);
     const uint8_t block[4] = {1, 2, 3, 4};
     EXPECT_FALSE(audio_queue_push(block, 4));
-    EXPECT_EQ(g_audio_queue.filled.load(), 4);
+    EXPECT_EQ(g_audio_queue.filled.load(), AUDIO_QUEUE_BLOCKS);
     std::vector<uint8_t> out(AUDIO_BLOCK_BYTES);
     audio_callback(nullptr, out.data(), (int)out.size());
     EXPECT_FALSE(audio_queue_push(block, 0));
     EXPECT_FALSE(audio_queue_push(block, AUDIO_BLOCK_BYTES + 1));
     EXPECT_TRUE(audio_queue_push(block, 4));
-    for (int i = 0; i < 4; i++) audio_callback(nullptr, out.data(), (int)out.size());
+    for (uint32_t i = 0; i < AUDIO_QUEUE_BLOCKS; i++) audio_callback(nullptr, out.data(), (int)out.size());
     EXPECT_EQ(out[3], 4);
     EXPECT_TRUE(std::all_of(out.begin() + 4, out.end(), [](uint8_t b) { return b == 0; }));
 }
@@ -437,6 +438,79 @@ TEST(BuiltInSong, IsAudibleHardlyClipsAndBeatsFromRow449)
     EXPECT_FALSE(beat_seen_early);
     EXPECT_EQ(beat_flag, 1);
     demo_audio_stop(&audio);
+}
+
+// A device that asks for `request` bytes at a time, from the moment it is
+// unpaused: its requests made by `seconds` into the music.
+uint64_t device_requests_by(double seconds, uint32_t request)
+{
+    return (uint64_t)(seconds * AUDIO_BYTES_PER_SECOND / request) + 1;
+}
+
+// Runs the window's order against a device simulated by hand, with the
+// render thread's work done after every request: start and sync, then for
+// every frame the device's requests up to its time and the sync after the
+// swap. Returns one letter per frame for what it saw reported since the
+// previous one: '.' nothing, 'b' a beat, 'a' an accent, 'B' both.
+std::string frame_flags(double start, const std::vector<double>& frame_times, uint32_t request)
+{
+    audio_queue_reset();
+    sync_reset();
+    DemoAudio audio;
+    audio.song = song_create(SONG_STREAM, SONG_STREAM_SIZE, INSTRUMENT_TABLE, INSTRUMENT_TABLE_SIZE);
+    audio.player = player_create_offline(audio.song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
+    player_set_row_callback(audio.player, sync_callback);
+    player_defer_reports(audio.player);
+    player_start_at(audio.player, DEMO_MASTER_GAIN, DEMO_LOOP, (uint64_t)std::llround(start * PLAYER_OUTPUT_RATE));
+    player_render_ahead(audio.player);
+    demo_audio_sync(&audio);
+    std::vector<uint8_t> out(request);
+    uint64_t requests = 0;
+    std::string seen;
+    for (double t : frame_times) {
+        for (; requests < device_requests_by(t, request); requests++) {
+            audio_callback(nullptr, out.data(), (int)request);
+            player_render_ahead(audio.player);
+        }
+        demo_audio_sync(&audio);
+        const bool beat = beat_flag == 1 && beat_pulse == SYNC_BEAT_PULSE;
+        const bool accent = accent_pulse == SYNC_ACCENT_PULSE;
+        seen += beat ? (accent ? 'B' : 'b') : (accent ? 'a' : '.');
+        beat_flag = 0;
+        beat_pulse = 0;
+        accent_pulse = 0;
+    }
+    EXPECT_EQ(audio_queue_played(UINT64_MAX).underruns, 0u) << "the device never ran dry";
+    demo_audio_stop(&audio);
+    return seen;
+}
+
+TEST(PlayerSync, FramesSeeTheCellsOfTheBlocksUpToTheDevicesPlusFour)
+{
+    std::vector<double> steady, hitch;
+    for (int k = 0; k < 360; k++) steady.push_back(k / 60.0);
+    for (int k = 0; k < 180; k++) hitch.push_back(k < 60 ? k / 30.0 : (k - 1) / 30.0 + 0.12);
+    struct Case {
+        const char* what;
+        double start;
+        const std::vector<double>* frames;
+        uint32_t request;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"60 fps, whole blocks", 44.8, &steady, AUDIO_BLOCK_BYTES,
+         "B....................................b..b.b............................................b.."
+         "b...........................................b..b..b....a..a..a............................"
+         "..B.B..B...................b.b...................b..b..b..................b..b..b........."
+         ".........b..b..................b..b..b.....a.a..a........b.b...................b..b.b....."},
+        {"30 fps, a 120 ms frame, 300-frame requests", 44.7, &hitch, 1200,
+         "BB....................bb.b.....................bb...................b.bb..aaa............."
+         "..BB.B........b.b........b.bb.........bb.b.........bb.........bbb..a.aa...b.b........b.bb."},
+    };
+    for (const Case& c : cases) {
+        const std::string seen = frame_flags(c.start, *c.frames, c.request);
+        EXPECT_EQ(seen, c.expected) << c.what;
+    }
 }
 
 } // namespace

@@ -1,0 +1,151 @@
+// Rendering ahead: the render thread, what each block's cells reported, and its hand-over to the frame loop.
+#include "synth/player_local.h"
+
+#include "synth/effect_chain.h"
+
+#include <algorithm>
+#include <ctime>
+#include <pthread.h>
+
+// How long the render thread sleeps once the queue is full: a ninth of a
+// block, so the queue is never more than one block short of full.
+static const long AHEAD_POLL_NS = 5000000;
+
+// The records the blocks being rendered on this thread go to.
+static thread_local PlayerAhead* t_recording = nullptr;
+
+PlayerAhead* ahead_create()
+{
+    PlayerAhead* ahead = new PlayerAhead();
+    ahead_restart(ahead, 0);
+    return ahead;
+}
+
+void ahead_destroy(PlayerAhead* ahead) { delete ahead; }
+
+void ahead_restart(PlayerAhead* ahead, uint64_t origin)
+{
+    std::fill(ahead->reports, ahead->reports + AHEAD_INSTRUMENTS, 0u);
+    std::fill(ahead->passed, ahead->passed + AHEAD_INSTRUMENTS, 0u);
+    ahead->made.store(0);
+    ahead->ended_at.store(UINT64_MAX);
+    for (CellRecord& record : ahead->records) record.made.store(RECORD_REWRITING);
+    // Nothing reported before the first block.
+    CellRecord* first = &ahead->records[0];
+    for (std::atomic<uint32_t>& count : first->reports) count.store(0);
+    first->made.store(0);
+    ahead->origin = origin;
+    ahead->synced = 0;
+}
+
+uint8_t ahead_record_row(uint8_t instrument)
+{
+    if (t_recording) t_recording->reports[instrument]++;
+    return instrument;
+}
+
+// Publishes the counts after `made` blocks. A reader that finds the block
+// count changed between its two looks has read a record being rewritten.
+static void record_write(PlayerAhead* ahead, uint64_t made)
+{
+    CellRecord* record = &ahead->records[made % AHEAD_RECORDS];
+    record->made.store(RECORD_REWRITING);
+    for (uint32_t i = 0; i < AHEAD_INSTRUMENTS; i++) record->reports[i].store(ahead->reports[i]);
+    record->made.store(made);
+}
+
+bool player_queue_block(Player* player, uint32_t skip)
+{
+    PlayerAhead* ahead = player->ahead;
+    if (ahead->deferred) t_recording = ahead;
+    const bool going = player_render_block(player);
+    t_recording = nullptr;
+    audio_queue_push(player->chain->output, AUDIO_BLOCK_BYTES, skip);
+    const uint64_t made = ahead->made.load() + 1;
+    record_write(ahead, made);
+    if (!going && ahead->ended_at.load() == UINT64_MAX) ahead->ended_at.store(made);
+    ahead->made.store(made);
+    // What the device asks for after the end is not missing sound.
+    if (!going) audio_queue_count_underruns(false);
+    return going;
+}
+
+void player_render_ahead(Player* player)
+{
+    while (!audio_queue_full()) player_queue_block(player, 0);
+}
+
+static void* ahead_run(void* context)
+{
+    Player* player = (Player*)context;
+    // Named for top and perf; a name that does not fit is simply not set.
+    pthread_setname_np(pthread_self(), "qh-music");
+    const timespec pause = {0, AHEAD_POLL_NS};
+    while (!player->ahead->stop.load()) {
+        player_render_ahead(player);
+        nanosleep(&pause, nullptr);
+    }
+    return nullptr;
+}
+
+bool ahead_thread_start(Player* player)
+{
+    PlayerAhead* ahead = player->ahead;
+    ahead->stop.store(false);
+    ahead->running = pthread_create(&ahead->thread, nullptr, ahead_run, player) == 0;
+    return ahead->running;
+}
+
+void ahead_thread_stop(Player* player)
+{
+    PlayerAhead* ahead = player->ahead;
+    if (!ahead->running) return;
+    ahead->stop.store(true);
+    pthread_join(ahead->thread, nullptr);
+    ahead->running = false;
+}
+
+bool ahead_thread_running(const Player* player) { return player->ahead->running; }
+
+// Blocks due now: those up to the lead past the blocks the device has played
+// out, as far as they are made.
+static uint64_t blocks_due(const PlayerAhead* ahead)
+{
+    const uint64_t taken = audio_queue_taken();
+    const uint64_t played = taken > ahead->origin ? taken - ahead->origin : 0;
+    return std::min(played + PLAYER_SYNC_LEAD_BLOCKS, ahead->made.load());
+}
+
+// The report counts of the blocks due, read from their record; returns how
+// many blocks that is (`synced` when none came due since).
+static uint64_t due_reports_read(const PlayerAhead* ahead, uint32_t* reports)
+{
+    for (;;) {
+        const uint64_t due = blocks_due(ahead);
+        if (due <= ahead->synced) return ahead->synced;
+        const CellRecord* record = &ahead->records[due % AHEAD_RECORDS];
+        if (record->made.load() != due) continue;
+        for (uint32_t i = 0; i < AHEAD_INSTRUMENTS; i++) reports[i] = record->reports[i].load();
+        if (record->made.load() == due) return due;
+    }
+}
+
+int player_sync(Player* player)
+{
+    PlayerAhead* ahead = player->ahead;
+    // Without its thread (the system would not start one) a device player
+    // renders here, after every frame, as far ahead as the queue goes.
+    if (player->playing && player->has_device && !ahead->running) player_render_ahead(player);
+    if (!ahead->deferred) return ahead->made.load() >= ahead->ended_at.load() ? 0 : 1;
+    uint32_t reports[AHEAD_INSTRUMENTS];
+    const uint64_t due = due_reports_read(ahead, reports);
+    if (due > ahead->synced) {
+        for (uint32_t i = 0; i < AHEAD_INSTRUMENTS; i++) {
+            if (reports[i] == ahead->passed[i]) continue;
+            ahead->passed[i] = reports[i];
+            if (ahead->callback) ahead->callback((uint8_t)i);
+        }
+        ahead->synced = due;
+    }
+    return ahead->synced >= ahead->ended_at.load() ? 0 : 1;
+}

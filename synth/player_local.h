@@ -1,0 +1,64 @@
+// Shared by the player's source files: the record of what the blocks rendered
+// ahead reported, the render thread, and the queueing of one block.
+#pragma once
+
+#include "synth/audio_queue.h"
+#include "synth/player.h"
+
+#include <atomic>
+#include <pthread.h>
+
+// Every value a cell's instrument byte can take.
+const uint32_t AHEAD_INSTRUMENTS = 256;
+// Records kept of the blocks rendered: well over the queue's length, so the
+// one player_sync reads cannot be rewritten while it reads it.
+const uint32_t AHEAD_RECORDS = 4 * AUDIO_QUEUE_BLOCKS;
+// A record's block count while the render thread rewrites it.
+const uint64_t RECORD_REWRITING = UINT64_MAX;
+
+// What the cells of a player's first `made` blocks reported: running counts
+// of the reports of each instrument value (wrapping), which the frame loop
+// compares with the counts it has already passed on.
+struct CellRecord {
+    std::atomic<uint64_t> made;
+    std::atomic<uint32_t> reports[AHEAD_INSTRUMENTS];
+};
+
+struct PlayerAhead {
+    // The rendering side: the render thread, or the caller of player_start
+    // and player_pump before and without it.
+    bool deferred;                        // row reports go to records, not the callback
+    uint32_t reports[AHEAD_INSTRUMENTS];  // running counts of the reports so far
+    std::atomic<uint64_t> made;           // blocks queued since the start
+    std::atomic<uint64_t> ended_at;       // `made` once the song ended; UINT64_MAX before
+    CellRecord records[AHEAD_RECORDS];    // record of `made` blocks at made % AHEAD_RECORDS
+
+    // The frame loop's side.
+    PlayerRowCallback callback;           // the caller's row callback
+    uint64_t origin;                      // the queue's pushed count at the start
+    uint64_t synced;                      // blocks whose reports have been passed on
+    uint32_t passed[AHEAD_INSTRUMENTS];   // report counts of those blocks
+
+    pthread_t thread;                     // renders ahead while the device plays
+    bool running;                         // the thread was started and not yet joined
+    std::atomic<bool> stop;               // tells the thread to end
+};
+
+PlayerAhead* ahead_create();
+void ahead_destroy(PlayerAhead* ahead);
+// Clears the records and counts for a start with the queue's pushed count.
+void ahead_restart(PlayerAhead* ahead, uint64_t origin);
+// The row callback that stands for the caller's while reports are deferred.
+uint8_t ahead_record_row(uint8_t instrument);
+// Starts the render thread; false when the system cannot start one.
+bool ahead_thread_start(Player* player);
+void ahead_thread_stop(Player* player); // nothing when it does not run
+bool ahead_thread_running(const Player* player);
+
+// Renders whole ticks until the chain can take a block, then lets the chain
+// make it (player.cpp). Returns false when the song ended during the block.
+bool player_render_block(Player* player);
+// Renders one block and queues it (its first `skip` bytes never played),
+// recording what its cells reported. The queue must have room. Returns false
+// when the song ended during the block.
+bool player_queue_block(Player* player, uint32_t skip);
