@@ -1,21 +1,26 @@
 # Shared helpers for the end-to-end tests of the real programs (sourced).
 
-# Starts a private Xvfb 800x600x24 and exports DISPLAY; stopped on exit.
+# Starts a private Xvfb (800x600x24, or the screen given as $1, such as
+# 1920x1080x24) and exports DISPLAY; stopped on exit. The server picks a free
+# display number itself (-displayfd), so tests running side by side never
+# share one.
 start_xvfb() {
-  local n
-  for n in $(seq 70 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    # -noreset: a server that resets whenever its last client leaves refuses
-    # connections for a moment, and the program under test could meet that.
-    Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 1 50); do
-      xdotool getdisplaygeometry >/dev/null 2>&1 && { trap stop_xvfb EXIT; return 0; }
-      sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null
+  local screen=${1:-800x600x24} n=""
+  XVFB_DIR=$(mktemp -d)
+  # -noreset: a server that resets whenever its last client leaves refuses
+  # connections for a moment, and the program under test could meet that.
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$XVFB_DIR/display" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 1 100); do
+    n=$(head -n 1 "$XVFB_DIR/display" 2>/dev/null)
+    if [ -n "$n" ] && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
+      export DISPLAY=":$n"
+      trap stop_xvfb EXIT
+      return 0
+    fi
+    sleep 0.1
   done
+  stop_xvfb
   echo "could not start Xvfb" >&2
   return 1
 }
@@ -23,6 +28,7 @@ start_xvfb() {
 stop_xvfb() {
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
   wait 2>/dev/null
+  [ -n "${XVFB_DIR:-}" ] && rm -rf "$XVFB_DIR"
   return 0
 }
 
