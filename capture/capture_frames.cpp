@@ -94,8 +94,10 @@ static bool output_open(FrameRun* run, std::string* error)
         run->target = FRAME_TARGET_PNG_FOLDER;
         if (!folder_prepare(o.out, error)) return false;
         if (o.audio.empty()) return true;
+        const uint64_t length = music_frame_at(frame_plan_time(run->plan, run->plan.count)) -
+                                music_frame_at(frame_plan_time(run->plan, 0));
         run->have_file = pending_open(&run->file, o.audio, error);
-        return run->have_file && wav_open(&run->wav, run->file.path, error);
+        return run->have_file && wav_open(&run->wav, run->file.fd, run->file.target, length, error);
     }
     run->target = o.mode == CAPTURE_VIDEO ? FRAME_TARGET_VIDEO : FRAME_TARGET_PNG_FILE;
     if (o.mode == CAPTURE_VIDEO && !video_program_found(error)) return false;
