@@ -24,7 +24,8 @@ int capture_audio_only(const CaptureOptions& options, Progress* progress)
     PendingFile file = {};
     WavWriter wav = {};
     std::string error;
-    if (!pending_open(&file, options.out, &error) || !wav_open(&wav, file.path, &error)) {
+    const uint64_t length = music_frame_at(options.seconds);
+    if (!pending_open(&file, options.out, &error) || !wav_open(&wav, file.fd, file.target, length, &error)) {
         capture_error(pending_message(&file, error));
         pending_discard(&file);
         return 1;

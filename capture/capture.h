@@ -2,6 +2,7 @@
 // the plan of frames, the music run along them, and where frames go.
 #pragma once
 
+#include "app/demo.h"
 #include "app/demo_audio.h"
 #include "capture/capture_progress.h"
 #include "capture/frame_rate.h"
@@ -21,22 +22,22 @@ enum CaptureMode {
 };
 
 struct CaptureOptions {
-    int mode;
-    double from;        // seconds: --at, or the start of a sequence or video
-    double to;          // seconds: end of a sequence or video (exclusive)
-    FrameRate fps;      // frame rate the presentation runs at, 60 by default
-    std::string out;    // PNG file, folder or WAV file
-    std::string video;  // video file
-    std::string audio;  // WAV written along a sequence; empty = none
-    double seconds;     // length of --audio-only
-    bool quiet;         // no progress and no summary
-    bool stats;         // frame times per scene at the end
-    bool captions;      // the title and credits drawn (--captions)
+    int mode = CAPTURE_SEQUENCE;
+    double from = 0.0;                  // seconds: --at, or the start of a sequence or video
+    double to = TIMELINE_END;           // seconds: end of a sequence or video (exclusive)
+    FrameRate fps = FRAME_RATE_DEFAULT; // frame rate the presentation runs at
+    std::string out;                    // PNG file, folder or WAV file
+    std::string video;                  // video file
+    std::string audio;                  // WAV written along a sequence; empty = none
+    double seconds = TIMELINE_END;      // length of --audio-only
+    bool quiet = false;                 // no progress and no summary
+    bool stats = false;                 // frame times per scene at the end
+    bool captions = false;              // the title and credits drawn (--captions)
+    bool force = false;                 // a sequence replaces another capture's frames in its folder
 };
 
 // Parses the command line. Returns 0 when the options are usable, 2 after
-// reporting a usage error, 1 for --help (the caller prints capture_usage), 3
-// for --version (the caller prints the name and version).
+// reporting a usage error, 1 for --help (the caller prints capture_usage).
 int capture_parse_options(int argc, char** argv, CaptureOptions* options);
 const char* capture_usage();
 

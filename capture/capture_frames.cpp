@@ -5,6 +5,7 @@
 
 #include "app/demo.h"
 #include "app/demo_stats.h"
+#include "capture/frame_folder.h"
 #include "capture/frame_writer.h"
 #include "capture/offscreen.h"
 #include "capture/pending_file.h"
@@ -18,7 +19,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // Everything one run of frames holds, and where its time goes (seconds).
@@ -27,6 +27,7 @@ struct FrameRun {
     Progress* progress;
     FramePlan plan;
     int target;        // FrameTarget
+    int folder_fd;     // a sequence's folder, locked; else -1
     PendingFile file;  // the PNG file, the video, or the WAV along a sequence
     bool have_file;
     WavWriter wav;
@@ -53,24 +54,6 @@ double frame_plan_time(const FramePlan& plan, int64_t i)
     return frame_time(plan.fps, plan.first + i);
 }
 
-static bool folder_prepare(const std::string& path, std::string* error)
-{
-    struct stat info;
-    if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
-        *error = path + ": " + strerror(errno);
-        return false;
-    }
-    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        *error = path + ": " + strerror(ENOTDIR);
-        return false;
-    }
-    if (access(path.c_str(), W_OK | X_OK) != 0) {
-        *error = path + ": " + strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 // An unnamed scratch file in $TMPDIR (or /tmp): nothing is left behind
 // whatever happens to the process.
 static FILE* scratch_file(std::string* error)
@@ -93,10 +76,12 @@ static bool output_open(FrameRun* run, std::string* error)
     const CaptureOptions& o = *run->options;
     if (o.mode == CAPTURE_SEQUENCE) {
         run->target = FRAME_TARGET_PNG_FOLDER;
-        if (!folder_prepare(o.out, error)) return false;
-        if (o.audio.empty()) return true;
+        run->folder_fd = frame_folder_open(o.out, o.force, error);
+        if (run->folder_fd < 0 || o.audio.empty()) return run->folder_fd >= 0;
+        const uint64_t length = music_frame_at(frame_plan_time(run->plan, run->plan.count)) -
+                                music_frame_at(frame_plan_time(run->plan, 0));
         run->have_file = pending_open(&run->file, o.audio, error);
-        return run->have_file && wav_open(&run->wav, run->file.path, error);
+        return run->have_file && wav_open(&run->wav, run->file.fd, run->file.target, length, error);
     }
     run->target = o.mode == CAPTURE_VIDEO ? FRAME_TARGET_VIDEO : FRAME_TARGET_PNG_FILE;
     if (o.mode == CAPTURE_VIDEO && !video_program_found(error)) return false;
@@ -157,6 +142,10 @@ static bool output_close(FrameRun* run, bool ok, int64_t frames_written)
     if (run->wav.file && !wav_close(&run->wav, &error) && ok) ok = capture_failed(pending_message(&run->file, error));
     if (run->have_file && ok && !pending_commit(&run->file, &error)) ok = capture_failed(error);
     if (run->have_file && !ok) pending_discard(&run->file);
+    if (ok && run->folder_fd >= 0 && !folder_sync(run->folder_fd, run->options->out, &error))
+        ok = capture_failed(error);
+    if (run->folder_fd >= 0) close(run->folder_fd);
+    run->folder_fd = -1;
     if (!ok && run->target == FRAME_TARGET_PNG_FOLDER && frames_written > 0) {
         capture_error(run->options->out + " holds only the first " + std::to_string(frames_written) + " of " +
                       std::to_string(run->plan.count) + " frames");
@@ -288,8 +277,11 @@ static bool capture_run(FrameRun* run, FrameWriter* writer)
     bool ok = music_start(&run->music, frame_plan_time(run->plan, 0), end, to_wav ? music_wav_sink : nullptr,
                           &run->wav);
     if (ok) {
-        const std::string& path = run->target == FRAME_TARGET_PNG_FOLDER ? run->options->out : run->file.path;
-        frame_writer_start(writer, run->target, path, &run->video, WINDOW_WIDTH, WINDOW_HEIGHT);
+        const bool folder = run->target == FRAME_TARGET_PNG_FOLDER;
+        const FrameDestination out = {run->target, folder ? run->options->out : run->file.target,
+                                      folder ? run->folder_fd : run->file.fd, frame_name_digits(run->plan.count),
+                                      &run->video};
+        frame_writer_start(writer, out, WINDOW_WIDTH, WINDOW_HEIGHT);
         ok = capture_saved(run, writer, play_through(run));
         if (!frame_writer_finish(writer)) ok = capture_failed(pending_message(&run->file, writer->error));
     }
@@ -331,6 +323,7 @@ int capture_frames(const CaptureOptions& options, Progress* progress)
     run.options = &options;
     run.progress = progress;
     run.plan = frame_plan(options);
+    run.folder_fd = -1;
     run.video = VideoPipe{0, -1, -1, 0.0};
     if (options.stats) run.stats = demo_stats_create();
     FrameWriter writer;

@@ -31,10 +31,14 @@ static const char* const USAGE =
     "  --from A       start of a sequence or video in seconds (default 0): it\n"
     "                 holds the frames k / RATE at or after A ...\n"
     "  --to B         ... and before B (default 225, the end)\n"
-    "  --fps RATE     frames per second: 60 (the default), 59.94 or 30000/1001\n"
+    "  --fps RATE     frames per second, from 0.1 to 1000: 60 (the default),\n"
+    "                 59.94 or 30000/1001\n"
     "  --out PATH     the PNG file (--at), the folder for frame_00000.png,\n"
-    "                 frame_00001.png, ... (a sequence), or the WAV file\n"
-    "                 (--audio-only)\n"
+    "                 frame_00001.png, ... (a sequence; 6 digits or more from\n"
+    "                 100,000 frames), or the WAV file (--audio-only)\n"
+    "  --force        with a sequence: remove the frames of another capture\n"
+    "                 from the folder first (without it, such a folder is\n"
+    "                 refused)\n"
     "  --video FILE   the frames and their sound as one video, through the\n"
     "                 ffmpeg program: .mp4 (H.264 and AAC), .mkv (lossless FFV1\n"
     "                 and FLAC) or .webm (VP9 and Opus); alone, the whole\n"
@@ -44,18 +48,25 @@ static const char* const USAGE =
     "  --audio-only   render the music alone, as fast as possible\n"
     "  --seconds S    length of --audio-only in seconds (default: the whole\n"
     "                 225 s presentation)\n"
+    "  --stats        at the end, the renderer's name and one line per scene:\n"
+    "                 the frames saved, the median and 95th-percentile time to\n"
+    "                 draw one, and the slowest with its time in the presentation\n"
     "  --quiet        no progress line (shown on a terminal) and no summary\n"
     "                 line (printed at the end otherwise)\n"
     "  --captions     draw the captions: \"Loading...\", the title lines and the\n"
     "                 credits (without it they are not drawn)\n"
-    "  --stats        at the end, the renderer's name and one line per scene:\n"
-    "                 frames saved, the median and 95th-percentile time to draw\n"
-    "                 one, and the slowest with its time in the presentation\n"
     "  --help         this text\n"
     "  --version      the name and version\n"
     "\n"
-    "A file is written under a temporary name beside its target and renamed\n"
-    "when complete. Exit status: 0 done, 1 failed (one line says why), 2 usage.\n";
+    "A file is written under a temporary name beside its target, synced and\n"
+    "renamed when complete, so an interrupted capture leaves no half-written\n"
+    "file. A file replaced keeps its permissions; a symbolic link is followed\n"
+    "and the file it points to is replaced; a device or pipe (such as\n"
+    "/dev/stdout into a pipe) is written in place. A sequence locks its\n"
+    "folder: a second capture into it is refused while the first runs.\n"
+    "Exit status: 0 done, 1 failed (one line says why), 2 usage.\n";
+
+static const char* const FPS_PROBLEM = "--fps takes a rate from 0.1 to 1000, such as 60, 59.94 or 30000/1001";
 
 // Longest --audio-only render whose size a WAV header can state.
 static const double MAX_AUDIO_SECONDS = 24000.0;
@@ -73,14 +84,14 @@ static bool parse_number(const char* text, double* value)
 static bool in_timeline(double seconds) { return seconds >= 0 && seconds <= TIMELINE_END; }
 
 struct SeenOptions {
-    bool at, from, to, fps, seconds, stats;
+    bool audio_only, at, from, to, fps, seconds, stats, force;
 };
 
 static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen)
 {
     const bool span = seen.from || seen.to;
     if (o.mode == CAPTURE_AUDIO_ONLY) {
-        if (seen.at || span || seen.fps || seen.stats || !o.video.empty() || !o.audio.empty())
+        if (seen.at || span || seen.fps || seen.stats || seen.force || !o.video.empty() || !o.audio.empty())
             return "--audio-only takes only --out and --seconds";
         if (o.out.empty()) return "--out is required";
         if (!(o.seconds > 0 && o.seconds <= MAX_AUDIO_SECONDS)) return "--seconds must be above 0 and at most 24000";
@@ -93,6 +104,7 @@ static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen
     if (seen.at && (span || video)) return "--at gives one frame; --from, --to and --video give many";
     if (!seen.at && !span && !video) return "give --at, --from/--to or --video";
     if (!o.audio.empty() && o.mode != CAPTURE_SEQUENCE) return "--audio goes with a PNG sequence (--from/--to)";
+    if (seen.force && o.mode != CAPTURE_SEQUENCE) return "--force goes with a PNG sequence (--from/--to)";
     if (seen.at && !in_timeline(o.from)) return "--at must be between 0 and 225";
     if (!seen.at && !(in_timeline(o.from) && in_timeline(o.to) && o.from < o.to))
         return "need 0 <= --from < --to <= 225";
@@ -100,6 +112,18 @@ static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen
     if (video && !video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv or .webm";
     if (!seen.at && frame_plan(o).count < 1) return "no frame at that rate falls between --from and --to";
     return nullptr;
+}
+
+// Reads one option without a value; false when `arg` is not one.
+static bool read_flag(const std::string& arg, CaptureOptions* o, SeenOptions* seen)
+{
+    if (arg == "--audio-only") seen->audio_only = true;
+    else if (arg == "--quiet") o->quiet = true;
+    else if (arg == "--stats") seen->stats = o->stats = true;
+    else if (arg == "--captions") o->captions = true;
+    else if (arg == "--force") seen->force = o->force = true;
+    else return false;
+    return true;
 }
 
 // Reads one option with its value; false on an unknown option or a bad value.
@@ -121,41 +145,25 @@ static bool read_option(const std::string& arg, const char* value, CaptureOption
 
 int capture_parse_options(int argc, char** argv, CaptureOptions* o)
 {
-    *o = CaptureOptions{CAPTURE_SEQUENCE, 0.0, TIMELINE_END, FRAME_RATE_DEFAULT, "", "", "", TIMELINE_END, false, false, false};
+    *o = CaptureOptions();
     SeenOptions seen = {};
-    bool audio_only = false;
     for (int i = 1; i < argc; i++) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") return 1;
         if (arg == "--version") return 3;
-        if (arg == "--audio-only") {
-            audio_only = true;
-            continue;
-        }
-        if (arg == "--quiet") {
-            o->quiet = true;
-            continue;
-        }
-        if (arg == "--captions") {
-            o->captions = true;
-            continue;
-        }
-        if (arg == "--stats") {
-            seen.stats = true;
-            o->stats = true;
-            continue;
-        }
+        if (read_flag(arg, o, &seen)) continue;
         if (i + 1 >= argc) {
             fprintf(stderr, "quiet-harbor-capture: %s needs a value\n", arg.c_str());
             return 2;
         }
         const char* value = argv[++i];
         if (!read_option(arg, value, o, &seen)) {
-            fprintf(stderr, "quiet-harbor-capture: bad option or value: %s %s\n", arg.c_str(), value);
+            if (arg == "--fps") fprintf(stderr, "quiet-harbor-capture: %s\n", FPS_PROBLEM);
+            else fprintf(stderr, "quiet-harbor-capture: bad option or value: %s %s\n", arg.c_str(), value);
             return 2;
         }
     }
-    if (audio_only) o->mode = CAPTURE_AUDIO_ONLY;
+    if (seen.audio_only) o->mode = CAPTURE_AUDIO_ONLY;
     else if (seen.at) o->mode = CAPTURE_FRAME;
     else if (!o->video.empty()) o->mode = CAPTURE_VIDEO;
     const char* problem = mode_problem(*o, seen);

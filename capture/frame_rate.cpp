@@ -60,7 +60,8 @@ bool frame_rate_parse(const char* text, FrameRate* rate)
     num /= common;
     den /= common;
     if (num > RATIO_PART_MAX || den > RATIO_PART_MAX) return false;
-    if ((double)num / (double)den > FRAME_RATE_MAX) return false;
+    const double value = (double)num / (double)den;
+    if (value < FRAME_RATE_MIN || value > FRAME_RATE_MAX) return false;
     rate->num = num;
     rate->den = den;
     return true;

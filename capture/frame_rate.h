@@ -12,11 +12,14 @@ struct FrameRate {
 };
 
 const FrameRate FRAME_RATE_DEFAULT = {60, 1};
-const double FRAME_RATE_MAX = 1000.0; // frames per second
+// Frames per second. Below one frame in 10 s a single frame's span (and the
+// music rendered to its end) would outgrow the presentation for nothing.
+const double FRAME_RATE_MIN = 0.1;
+const double FRAME_RATE_MAX = 1000.0;
 const int FRAME_RATE_MAX_DECIMALS = 6;
 
 // Reads "60", "59.94" (up to 6 decimals) or "30000/1001". Returns false for
-// anything else and for rates not above 0 or above 1000 frames per second.
+// anything else and for rates below 0.1 or above 1000 frames per second.
 bool frame_rate_parse(const char* text, FrameRate* rate);
 // "60" or "30000/1001".
 std::string frame_rate_text(FrameRate rate);

@@ -2,18 +2,12 @@
 #include "capture/frame_writer.h"
 
 #include "capture/capture_progress.h"
+#include "capture/frame_folder.h"
+#include "capture/pending_file.h"
 #include "capture/png_write.h"
 
 #include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
 
-std::string frame_file_name(int64_t index)
-{
-    char name[32];
-    snprintf(name, sizeof name, "frame_%05lld.png", (long long)index);
-    return name;
-}
 
 // BGRA rows bottom first to RGB rows top first.
 static void bgra_to_rgb(const uint8_t* bgra, int width, int height, uint8_t* rgb)
@@ -32,19 +26,26 @@ static void bgra_to_rgb(const uint8_t* bgra, int width, int height, uint8_t* rgb
 // A frame file that failed half-way is removed; the caller says which frames remain.
 static bool write_folder_frame(FrameWriter* w, int64_t index, std::string* error)
 {
-    const std::string path = w->path + "/" + frame_file_name(index);
-    if (png_write_rgb(path, w->width, w->height, w->rgb.data(), error)) return true;
-    struct stat info;
-    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
+    PendingFile file;
+    if (!pending_open_in(&file, w->out.fd, w->out.path, frame_file_name(index, w->out.digits), error)) return false;
+    if (png_write_rgb_fd(file.fd, file.path, w->width, w->height, w->rgb.data(), error))
+        return pending_commit(&file, error);
+    *error = pending_message(&file, *error);
+    pending_discard(&file);
     return false;
 }
 
 static bool write_slot(FrameWriter* w, const FrameSlot& slot, std::string* error)
 {
     bgra_to_rgb(slot.bgra.data(), w->width, w->height, w->rgb.data());
-    if (w->target == FRAME_TARGET_PNG_FILE) return png_write_rgb(w->path, w->width, w->height, w->rgb.data(), error);
-    if (w->target == FRAME_TARGET_PNG_FOLDER) return write_folder_frame(w, slot.index, error);
-    return video_write_frame(w->video, w->rgb.data(), w->rgb.size(), error);
+    switch (w->out.target) {
+    case FRAME_TARGET_PNG_FILE:
+        return png_write_rgb_fd(w->out.fd, w->out.path, w->width, w->height, w->rgb.data(), error);
+    case FRAME_TARGET_PNG_FOLDER:
+        return write_folder_frame(w, slot.index, error);
+    default:
+        return video_write_frame(w->out.video, w->rgb.data(), w->rgb.size(), error);
+    }
 }
 
 static void writer_run(FrameWriter* w)
@@ -74,12 +75,9 @@ static void writer_run(FrameWriter* w)
     }
 }
 
-void frame_writer_start(FrameWriter* writer, int target, const std::string& path, VideoPipe* video, int width,
-                        int height)
+void frame_writer_start(FrameWriter* writer, const FrameDestination& out, int width, int height)
 {
-    writer->target = target;
-    writer->path = path;
-    writer->video = video;
+    writer->out = out;
     writer->width = width;
     writer->height = height;
     writer->closing = writer->failed = false;

@@ -25,13 +25,20 @@ enum FrameTarget {
     FRAME_TARGET_VIDEO,      // frames into the video pipe
 };
 
+// Where the frames go.
+struct FrameDestination {
+    int target;       // FrameTarget
+    std::string path; // the PNG file or the folder, naming them in messages
+    int fd;           // the open PNG file, or the open folder
+    int digits;       // of the frame numbers in a folder's file names
+    VideoPipe* video; // with FRAME_TARGET_VIDEO
+};
+
 // Frames in flight: one being filled, one being written, one spare.
 const int FRAME_WRITER_SLOTS = 3;
 
 struct FrameWriter {
-    int target = FRAME_TARGET_PNG_FILE;
-    std::string path;
-    VideoPipe* video = nullptr;
+    FrameDestination out = {FRAME_TARGET_PNG_FILE, "", -1, 0, nullptr};
     int width = 0, height = 0;
 
     std::thread thread;
@@ -48,9 +55,10 @@ struct FrameWriter {
     std::vector<uint8_t> rgb; // the thread's frame in RGB, top row first
 };
 
-// Starts the thread. `video` is used with FRAME_TARGET_VIDEO only.
-void frame_writer_start(FrameWriter* writer, int target, const std::string& path, VideoPipe* video, int width,
-                        int height);
+// Starts the thread. In a folder each frame is written under a temporary
+// name, synced and renamed into place, never through a link; the caller
+// syncs the folder at the end.
+void frame_writer_start(FrameWriter* writer, const FrameDestination& out, int width, int height);
 // A slot to fill, waiting while all are in use; null once a write has failed.
 FrameSlot* frame_writer_acquire(FrameWriter* writer);
 // Queues a filled slot for writing.
@@ -58,5 +66,3 @@ void frame_writer_submit(FrameWriter* writer, FrameSlot* slot);
 // Writes everything queued and stops the thread. False, with writer->error,
 // when a write failed.
 bool frame_writer_finish(FrameWriter* writer);
-// File name of saved frame `index` in a folder: "frame_00012.png".
-std::string frame_file_name(int64_t index);

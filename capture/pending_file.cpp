@@ -1,122 +1,331 @@
-// Temporary output files beside their targets, renamed when complete.
+// Temporary output files beside their targets, synced and renamed when complete.
 #include "capture/pending_file.h"
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <mutex>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
-// Temporary files a signal handler removes: plain arrays, since a handler
-// may not allocate.
-static const int MAX_TEMPORARY = 4;
-static const size_t MAX_PATH_BYTES = 4096;
-static char s_temporary[MAX_TEMPORARY][MAX_PATH_BYTES];
-static volatile pid_t s_child = 0;
+// Temporary files to remove when a signal stops the capture: one per open
+// PendingFile (the video or PNG, the WAV along a sequence, the frame being
+// written) and spares. Guarded by s_slots_mutex, which is also held while a
+// temporary is created and recorded, or renamed and forgotten, so the
+// signal's thread never meets one half done.
+static const int MAX_TEMPORARY = 8;
+// ".frame_00000.png.Ab3xYz": a dot, the name, a dot and six random characters.
+static const int RANDOM_CHARACTERS = 6;
+static const size_t TEMPORARY_EXTRA = 2 + RANDOM_CHARACTERS;
+static const int CREATE_TRIES = 100;
+// Links followed from a target before giving up, as the kernel does.
+static const int MAX_LINK_HOPS = 40;
 
-static void forget(const std::string& path)
+struct TemporarySlot {
+    bool armed;
+    int folder_fd;
+    std::string name;
+};
+
+static TemporarySlot s_temporary[MAX_TEMPORARY];
+static std::mutex s_slots_mutex;
+static std::atomic<pid_t> s_child(0);
+static mode_t s_new_file_mode = 0644;
+
+// Call with s_slots_mutex held.
+static void remember(int folder_fd, const std::string& name)
 {
-    for (char* slot : s_temporary) {
-        if (path == slot) slot[0] = '\0';
+    for (TemporarySlot& slot : s_temporary) {
+        if (slot.armed) continue;
+        slot = TemporarySlot{true, folder_fd, name};
+        return;
     }
 }
 
-static void remember(const std::string& path)
+// Call with s_slots_mutex held.
+static void forget(int folder_fd, const std::string& name)
 {
-    if (path.size() >= MAX_PATH_BYTES) return;
-    for (char* slot : s_temporary) {
-        if (slot[0] == '\0') {
-            memcpy(slot, path.c_str(), path.size() + 1);
-            return;
-        }
+    for (TemporarySlot& slot : s_temporary) {
+        if (slot.armed && slot.folder_fd == folder_fd && slot.name == name) slot.armed = false;
     }
 }
 
-static void remove_temporary_and_die(int signal_number)
+// The one thread that receives SIGINT, SIGTERM and SIGHUP (every other
+// thread blocks them): it stops ffmpeg, removes the temporaries and ends the
+// process by the same signal. The mutex is kept, so nothing is created
+// after the removal.
+static void signal_thread_run(sigset_t signals)
 {
-    const pid_t child = s_child;
+    int signal_number = 0;
+    while (sigwait(&signals, &signal_number) != 0) {
+    }
+    s_slots_mutex.lock();
+    const pid_t child = s_child.load();
     if (child != 0) {
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
     }
-    for (char* slot : s_temporary) {
-        if (slot[0] != '\0') unlink(slot);
+    for (const TemporarySlot& slot : s_temporary) {
+        if (slot.armed) unlinkat(slot.folder_fd, slot.name.c_str(), 0);
     }
     signal(signal_number, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal_number);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
     raise(signal_number);
 }
 
-void pending_watch_child(pid_t pid) { s_child = pid; }
+void pending_watch_child(pid_t pid) { s_child.store(pid); }
 
 void pending_install_signal_handlers()
 {
-    signal(SIGPIPE, SIG_IGN);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, remove_temporary_and_die);
-}
-
-static mode_t new_file_mode()
-{
+    // Read once here: umask can only be read by setting it, which would race
+    // with files created on the writing thread.
     const mode_t mask = umask(0);
     umask(mask);
-    return 0666 & ~mask;
+    s_new_file_mode = 0666 & ~mask;
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
+    signal(SIGCHLD, SIG_DFL);
+    // Blocked before any other thread starts, so all of them inherit it.
+    // Signals ignored when we started (SIGHUP under nohup) stay ignored.
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old;
+        if (sigaction(s, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaddset(&signals, s);
+    }
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::thread(signal_thread_run, signals).detach();
+}
+
+static void close_fd(int* fd)
+{
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+}
+
+static void random_characters(char out[RANDOM_CHARACTERS])
+{
+    static const char ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::atomic<uint32_t> s_counter(0);
+    unsigned char bytes[RANDOM_CHARACTERS];
+    if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != (ssize_t)sizeof bytes) {
+        // No entropy yet (early boot): time, process and a counter still
+        // make a clash unlikely, and O_EXCL makes one harmless.
+        timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        uint64_t mixed = (uint64_t)now.tv_nsec * 2654435761u ^ (uint64_t)getpid() << 20 ^ s_counter++;
+        for (unsigned char& b : bytes) b = (unsigned char)(mixed >>= 5);
+    }
+    for (int i = 0; i < RANDOM_CHARACTERS; i++) out[i] = ALPHABET[bytes[i] % (sizeof ALPHABET - 1)];
+}
+
+// ".NAME.XXXXXX", with NAME shortened (at a character boundary) when the
+// whole would exceed the folder's longest name.
+static std::string temporary_name(const std::string& name, long name_max)
+{
+    size_t keep = name.size();
+    const size_t room = name_max > (long)TEMPORARY_EXTRA ? (size_t)name_max - TEMPORARY_EXTRA : 1;
+    if (keep > room) {
+        keep = room;
+        while (keep > 0 && ((unsigned char)name[keep] & 0xC0) == 0x80) keep--;
+    }
+    char suffix[RANDOM_CHARACTERS];
+    random_characters(suffix);
+    return "." + name.substr(0, keep) + "." + std::string(suffix, RANDOM_CHARACTERS);
+}
+
+static std::string folder_of(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+static void file_reset(PendingFile* file, const std::string& target)
+{
+    file->target = target;
+    file->path = target;
+    file->fd = file->folder_fd = -1;
+    file->name.clear();
+    file->temporary.clear();
+    file->mode = s_new_file_mode;
+    file->sync_folder = true;
+}
+
+// Creates the temporary for `name` in `folder_fd` (which the file keeps a
+// copy of), private until commit.
+static bool create_temporary(PendingFile* file, int folder_fd, const std::string& folder, const std::string& name,
+                             std::string* error)
+{
+    long name_max = fpathconf(folder_fd, _PC_NAME_MAX);
+    if (name_max <= 0) name_max = NAME_MAX;
+    file->folder_fd = fcntl(folder_fd, F_DUPFD_CLOEXEC, 0);
+    file->name = name;
+    std::lock_guard<std::mutex> lock(s_slots_mutex);
+    std::string temporary;
+    for (int i = 0; i < CREATE_TRIES && file->folder_fd >= 0 && file->fd < 0; i++) {
+        temporary = temporary_name(name, name_max);
+        file->fd = openat(folder_fd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (file->fd < 0 && errno != EEXIST) break;
+    }
+    const int cause = errno;
+    if (file->fd >= 0) remember(file->folder_fd, temporary);
+    if (file->fd < 0) {
+        *error = file->target + ": " + strerror(cause);
+        close_fd(&file->folder_fd);
+        return false;
+    }
+    file->temporary = temporary;
+    file->path = folder + temporary;
+    return true;
+}
+
+// Follows `target` through symbolic links to the name that is to be
+// replaced: a regular file, or nothing yet.
+static bool resolve_links(const std::string& target, std::string* resolved, std::string* error)
+{
+    std::string path = target;
+    for (int hop = 0; hop < MAX_LINK_HOPS; hop++) {
+        struct stat link, folder;
+        if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            *resolved = path;
+            return true;
+        }
+        // The kernel's rule for links in shared sticky folders such as /tmp:
+        // someone else's link there may aim at our files.
+        const std::string where = folder_of(path);
+        if (stat(where.empty() ? "." : where.c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) &&
+            (folder.st_mode & S_IWOTH) && link.st_uid != geteuid() && link.st_uid != folder.st_uid) {
+            *error = target + ": a symbolic link in a shared folder, owned by someone else: not followed";
+            return false;
+        }
+        char to[PATH_MAX];
+        const ssize_t n = readlink(path.c_str(), to, sizeof to - 1);
+        if (n < 0) {
+            *error = target + ": " + strerror(errno);
+            return false;
+        }
+        to[n] = '\0';
+        path = to[0] == '/' ? std::string(to) : where + to;
+    }
+    *error = target + ": " + strerror(ELOOP);
+    return false;
+}
+
+// A replaced file keeps its permissions and its group. Where the group
+// cannot be kept (we are not in it), the group we give it gets only what
+// everyone else had, so nobody gains access.
+static mode_t replaced_mode(int fd, const struct stat& old)
+{
+    const mode_t mode = old.st_mode & 0777;
+    if (fchown(fd, (uid_t)-1, old.st_gid) == 0) return mode;
+    return (mode & ~(mode_t)S_IRWXG) | (mode & S_IRWXO) << 3;
+}
+
+// Devices and pipes take the bytes as they come.
+static bool open_in_place(PendingFile* file, std::string* error)
+{
+    file->fd = open(file->target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (file->fd >= 0) return true;
+    *error = file->target + ": " + strerror(errno);
+    return false;
 }
 
 bool pending_open(PendingFile* file, const std::string& target, std::string* error)
 {
-    file->target = target;
-    file->path = target;
-    file->temporary = false;
+    file_reset(file, target);
     struct stat info;
-    if (stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    const bool exists = stat(target.c_str(), &info) == 0;
+    if (exists && !S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) return open_in_place(file, error);
+    std::string resolved;
+    if (!(exists && S_ISDIR(info.st_mode)) && !resolve_links(target, &resolved, error)) return false;
+    const std::string folder = folder_of(resolved);
+    const std::string name = resolved.substr(folder.size());
+    if (name.empty() || name == "." || name == "..") {
         *error = target + ": " + strerror(EISDIR);
         return false;
     }
-    // Devices and pipes (/dev/null, a FIFO) are written in place.
-    if (stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return true;
-
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temporary = folder + "." + name + ".XXXXXX";
-    const int fd = mkstemp(&temporary[0]);
-    if (fd < 0) {
+    const int folder_fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_fd < 0) {
         *error = target + ": " + strerror(errno);
         return false;
     }
-    fchmod(fd, new_file_mode());
-    close(fd);
-    file->path = temporary;
-    file->temporary = true;
-    remember(temporary);
-    return true;
+    const bool ok = create_temporary(file, folder_fd, folder, name, error);
+    close(folder_fd);
+    if (ok && fstatat(file->folder_fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+        file->mode = replaced_mode(file->fd, info);
+    return ok;
+}
+
+bool pending_open_in(PendingFile* file, int folder_fd, const std::string& folder, const std::string& name,
+                     std::string* error)
+{
+    file_reset(file, folder + "/" + name);
+    file->sync_folder = false;
+    return create_temporary(file, folder_fd, folder + "/", name, error);
+}
+
+bool folder_sync(int folder_fd, const std::string& folder, std::string* error)
+{
+    // Some file systems cannot sync a folder (EINVAL); their entries are as
+    // safe as they get.
+    if (fsync(folder_fd) == 0 || errno == EINVAL) return true;
+    *error = folder + ": " + strerror(errno);
+    return false;
 }
 
 bool pending_commit(PendingFile* file, std::string* error)
 {
-    if (!file->temporary) return true;
-    if (rename(file->path.c_str(), file->target.c_str()) != 0) {
-        *error = file->target + ": " + strerror(errno);
+    if (file->temporary.empty()) {
+        close_fd(&file->fd);
+        return true;
+    }
+    // fchmod can fail harmlessly on file systems without permissions.
+    fchmod(file->fd, file->mode);
+    int cause = fsync(file->fd) == 0 ? 0 : errno;
+    if (cause == 0) {
+        std::lock_guard<std::mutex> lock(s_slots_mutex);
+        if (renameat(file->folder_fd, file->temporary.c_str(), file->folder_fd, file->name.c_str()) == 0)
+            forget(file->folder_fd, file->temporary);
+        else
+            cause = errno;
+    }
+    if (cause != 0) {
+        *error = file->target + ": " + strerror(cause);
         pending_discard(file);
         return false;
     }
-    forget(file->path);
-    file->temporary = false;
-    return true;
+    file->temporary.clear();
+    close_fd(&file->fd);
+    const bool ok = !file->sync_folder || folder_sync(file->folder_fd, file->target, error);
+    close_fd(&file->folder_fd);
+    return ok;
 }
 
 void pending_discard(PendingFile* file)
 {
-    if (!file->temporary) return;
-    unlink(file->path.c_str());
-    forget(file->path);
-    file->temporary = false;
+    close_fd(&file->fd);
+    if (!file->temporary.empty()) {
+        std::lock_guard<std::mutex> lock(s_slots_mutex);
+        unlinkat(file->folder_fd, file->temporary.c_str(), 0);
+        forget(file->folder_fd, file->temporary);
+        file->temporary.clear();
+    }
+    close_fd(&file->folder_fd);
 }
 
 std::string pending_message(const PendingFile* file, const std::string& message)
 {
-    if (!file->temporary || message.compare(0, file->path.size(), file->path) != 0) return message;
+    if (file->temporary.empty() || message.compare(0, file->path.size(), file->path) != 0) return message;
     return file->target + message.substr(file->path.size());
 }

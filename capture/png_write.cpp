@@ -5,7 +5,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <png.h>
+#include <unistd.h>
 
 // libpng's own handlers print to standard error; the caller reports instead.
 static void quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
@@ -13,12 +15,26 @@ static void quiet_warning(png_structp, png_const_charp) {}
 
 bool png_write_rgb(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error)
 {
-    errno = 0;
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
         if (error) *error = path + ": " + strerror(errno);
         return false;
     }
+    const bool ok = png_write_rgb_fd(fd, path, width, height, rgb, error);
+    close(fd);
+    return ok;
+}
+
+bool png_write_rgb_fd(int fd, const std::string& path, int width, int height, const uint8_t* rgb, std::string* error)
+{
+    const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    FILE* file = own >= 0 ? fdopen(own, "wb") : nullptr;
+    if (!file) {
+        if (error) *error = path + ": " + strerror(errno);
+        if (own >= 0) close(own);
+        return false;
+    }
+    errno = 0;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info || setjmp(png_jmpbuf(png))) {

@@ -200,9 +200,16 @@ static bool reap(VideoPipe* video, std::string* error)
     if (video->pid == 0) return false;
     int status = 0;
     rusage usage = {};
-    while (wait4(video->pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    pid_t waited;
+    while ((waited = wait4(video->pid, &status, 0, &usage)) < 0 && errno == EINTR) {
     }
     video->pid = 0;
+    // With SIGCHLD ignored the kernel would have reaped ffmpeg unseen; its
+    // status is unknown, which is no success.
+    if (waited < 0) {
+        *error = std::string("ffmpeg's exit status is lost: ") + strerror(errno);
+        return false;
+    }
     video->child_cpu_seconds = (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec +
                                ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec) * 1e-6;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;

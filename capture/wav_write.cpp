@@ -3,6 +3,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 static const uint32_t WAV_FRAME_BYTES = WAV_CHANNELS * WAV_BITS / 8;
 static const uint16_t WAV_FORMAT_PCM = 1;
@@ -48,21 +50,33 @@ static bool fail(WavWriter* wav, std::string* error)
     return false;
 }
 
-bool wav_open(WavWriter* wav, const std::string& path, std::string* error)
+uint32_t wav_max_frames() { return WAV_MAX_DATA_BYTES / WAV_FRAME_BYTES; }
+
+bool wav_open(WavWriter* wav, int fd, const std::string& path, uint64_t length, std::string* error)
 {
     wav->path = path;
     wav->frames = 0;
-    wav->file = fopen(path.c_str(), "wb");
-    if (!wav->file) return fail(wav, error);
+    wav->file = nullptr;
+    if (length > wav_max_frames()) {
+        errno = EFBIG;
+        return fail(wav, error);
+    }
+    wav->length = (uint32_t)length;
+    const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    wav->file = own >= 0 ? fdopen(own, "wb") : nullptr;
+    if (!wav->file) {
+        if (own >= 0) close(own);
+        return fail(wav, error);
+    }
     uint8_t header[WAV_HEADER_BYTES];
-    header_fill(header, 0);
+    header_fill(header, length * WAV_FRAME_BYTES);
     if (fwrite(header, 1, sizeof header, wav->file) != sizeof header) return fail(wav, error);
     return true;
 }
 
 bool wav_write(WavWriter* wav, const int16_t* samples, uint32_t frames, std::string* error)
 {
-    if ((uint64_t)(wav->frames + (uint64_t)frames) * WAV_FRAME_BYTES > WAV_MAX_DATA_BYTES) {
+    if ((uint64_t)wav->frames + frames > wav->length) {
         errno = EFBIG;
         return fail(wav, error);
     }
@@ -85,15 +99,14 @@ bool wav_write(WavWriter* wav, const int16_t* samples, uint32_t frames, std::str
 bool wav_close(WavWriter* wav, std::string* error)
 {
     if (!wav->file) return false;
-    uint8_t header[WAV_HEADER_BYTES];
-    header_fill(header, wav->frames * WAV_FRAME_BYTES);
-    if (fseek(wav->file, 0, SEEK_SET) != 0) return fail(wav, error);
-    if (fwrite(header, 1, sizeof header, wav->file) != sizeof header) return fail(wav, error);
     FILE* file = wav->file;
     wav->file = nullptr;
     if (fclose(file) != 0) {
         if (error) *error = wav->path + ": " + strerror(errno);
         return false;
     }
-    return true;
+    if (wav->frames == wav->length) return true;
+    if (error) *error = wav->path + ": the sound ended after " + std::to_string(wav->frames) + " of " +
+                        std::to_string(wav->length) + " frames";
+    return false;
 }

@@ -1,5 +1,7 @@
 // WAV output of rendered sound: 44,100 Hz, signed 16-bit, stereo, streamed to
-// the file as it is rendered, with the header's sizes filled in at the end.
+// the file as it is rendered. The length is known before rendering, so the
+// header states the final sizes from the start and the file is written from
+// start to end: a pipe takes it as well as a file.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +17,16 @@ struct WavWriter {
     FILE* file;      // null when not open
     std::string path;
     uint32_t frames; // frames written so far
+    uint32_t length; // frames the header states
 };
 
-// Creates the file with a provisional header. Returns false (and a reason) on failure.
-bool wav_open(WavWriter* wav, const std::string& path, std::string* error);
+// Longest sound a WAV header can state, in frames (a little over 27 hours).
+uint32_t wav_max_frames();
+// Starts writing a WAV of `length` frames into `fd` (which stays open;
+// `path` names it in messages) with its header. Returns false (and a
+// reason) on failure, and at once when `length` is too long for a WAV.
+bool wav_open(WavWriter* wav, int fd, const std::string& path, uint64_t length, std::string* error);
 // Appends `frames` interleaved stereo frames.
 bool wav_write(WavWriter* wav, const int16_t* samples, uint32_t frames, std::string* error);
-// Writes the final sizes into the header and closes the file.
+// Flushes the file; false when it failed or holds fewer frames than announced.
 bool wav_close(WavWriter* wav, std::string* error);
