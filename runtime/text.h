@@ -16,7 +16,8 @@ extern int32_t g_font_small; // "Arial", 16
 
 // Filled disc centred at (cx, 600 - cy) in overlay pixels (cy measured upwards).
 void disc_draw(int cx, int cy, int radius, uint32_t colour);
-// One loading frame with done of total discs lit, then swap_buffers.
+// One loading frame with done of total discs lit, then swap_buffers. Clears
+// the whole frame and leaves the viewport on the overlay's area.
 void loading_screen(int done, int total);
 // The timeline's tenth render step (220..225 s).
 void credits_render(int seconds, int first_frame);
