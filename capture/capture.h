@@ -31,12 +31,17 @@ struct CaptureOptions {
     double seconds;     // length of --audio-only
     bool quiet;         // no progress and no summary
     bool stats;         // frame times per scene at the end
+    int width, height;  // frame size in pixels, 800 x 600 by default
+    int samples;        // --msaa: samples per pixel asked for, 1 = off
 };
 
 // Parses the command line. Returns 0 when the options are usable, 2 after
 // reporting a usage error, 1 for --help (the caller prints capture_usage).
 int capture_parse_options(int argc, char** argv, CaptureOptions* options);
 const char* capture_usage();
+// Reports a usage error found after parsing (one line, then the usage on
+// standard error) and returns 2.
+int capture_usage_error(const std::string& problem);
 
 // The frames of a run: those before `first` are played through unsaved, then
 // `count` frames are saved. Frames sit on the grid k / fps; only --at may
