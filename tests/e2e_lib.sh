@@ -1,13 +1,14 @@
 # Shared helpers for the end-to-end tests of the real programs (sourced).
 
-# Starts a private Xvfb 800x600x24 and exports DISPLAY; stopped on exit.
+# Starts a private Xvfb (800x600x24, or the WxH given) and exports DISPLAY;
+# stopped on exit.
 start_xvfb() {
-  local n
+  local n size=${1:-800x600}
   for n in $(seq 70 120); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
     # -noreset: a server that resets whenever its last client leaves refuses
     # connections for a moment, and the program under test could meet that.
-    Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$n"
     for _ in $(seq 1 50); do
