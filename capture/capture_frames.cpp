@@ -367,7 +367,8 @@ static void summarise(const FrameRun& run, const FrameWriter& writer)
             " frames " + seconds_text(run.playing_through) + ", music " + seconds_text(run.music_time) +
             ", drawing " + seconds_text(run.drawing) + ", read-back " + seconds_text(run.reading) +
             ", waiting for the writer " + seconds_text(run.waiting) + ", writer busy " +
-            seconds_text(writer.busy_seconds) + ", finishing " + seconds_text(run.finishing);
+            seconds_text(writer.busy_seconds) + " (converting pixels " + seconds_text(writer.convert_seconds) +
+            "), finishing " + seconds_text(run.finishing);
     if (o.mode == CAPTURE_VIDEO) text += ", ffmpeg " + seconds_text(run.video.child_cpu_seconds) + " of CPU";
     progress_finish(run.progress, text);
 }

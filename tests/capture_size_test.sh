@@ -27,9 +27,8 @@ check "a multisampled frame differs from the plain one" bash -c "! cmp -s '$WORK
 
 # Each case: the arguments, then what the one line must name.
 mkdir "$WORK/out"
-for case in "--size 0x600|--size 0x600" "--size 800x-1|800x-1" "--size 800|--size 800" "--size abc|abc" \
-            "--size 16385x100|16385x100" "--size desktop|desktop" "--msaa 0|--msaa 0" "--msaa 65|65" \
-            "--msaa two|two"; do
+for case in "--size 0x600|--size 0x600" "--size abc|abc" "--size desktop|desktop" "--msaa 0|--msaa 0" \
+            "--msaa 65|65"; do
   args=${case%|*}
   named=${case#*|}
   # shellcheck disable=SC2086

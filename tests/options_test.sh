@@ -24,8 +24,7 @@ check "--version prints the name and version $VERSION (got '$out')" test "$out" 
 # is the arguments, then the word the message must name.
 for case in "--bogus|--bogus" "--start|--start" "--start abc|abc" "--start -1|-1" "--start 225|225" \
             "--start nan|nan" "--start=1e400|1e400" "--start 10 extra|extra" "window|window" \
-            "--size|--size" "--size 0x600|0x600" "--size 800x-1|800x-1" "--size=800|800" "--size big|big" \
-            "--size 16385x100|16385x100" "--msaa|--msaa" "--msaa 0|0" "--msaa 65|65" "--msaa=2x|2x"; do
+            "--size|--size" "--size 0x600|0x600" "--size=big|big" "--msaa 0|0" "--msaa=2x|2x"; do
   args=${case%|*}
   named=${case#*|}
   # shellcheck disable=SC2086
