@@ -292,8 +292,9 @@ static int context_open(const CaptureOptions& o)
     std::string error, ignored;
     if (!offscreen_open(o.width, o.height, &error)) {
         // Whether GL works at all, or only not at this size.
-        const bool sized = (o.width != WINDOW_WIDTH || o.height != WINDOW_HEIGHT) &&
-                           (offscreen_close(), offscreen_open(WINDOW_WIDTH, WINDOW_HEIGHT, &ignored));
+        offscreen_close();
+        const bool default_size = o.width == WINDOW_WIDTH && o.height == WINDOW_HEIGHT;
+        const bool sized = !default_size && offscreen_open(WINDOW_WIDTH, WINDOW_HEIGHT, &ignored);
         offscreen_close();
         if (sized) return capture_usage_error("--size " + size_text(o.width, o.height) + ": " + error);
         capture_error("no offscreen OpenGL: " + error);
@@ -376,7 +377,10 @@ static void summarise(const FrameRun& run, const FrameWriter& writer)
 int capture_frames(const CaptureOptions& options, Progress* progress)
 {
     const int opened = context_open(options);
-    if (opened != 0) return opened;
+    if (opened != 0) {
+        offscreen_close();
+        return opened;
+    }
     FrameRun run = {};
     run.options = &options;
     run.progress = progress;
