@@ -46,8 +46,9 @@ void demo_loop_init(DemoLoop* loop);
 void demo_draw_frame(DemoLoop* loop, float time);
 // The same with another table of ten entries in place of TIMELINE.
 void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table);
-// Clears the whole window, then sets the 800 x 450 letterbox viewport and
-// clips all drawing to it (scissor test), so the bands stay black.
+// Clears the whole frame, then sets the viewport to the 16:9 picture band
+// (800 x 450 in the 800 x 600 frame) and clips all drawing to it (scissor
+// test), so the bands or bars around it stay black.
 void demo_picture_begin();
 // Ends the clipping, so whole-window drawing (loading screen, clears) works.
 void demo_picture_end();

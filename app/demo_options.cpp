@@ -2,21 +2,35 @@
 #include "app/demo_options.h"
 
 #include "app/demo.h"
+#include "runtime/gl_setup.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-static const char USAGE[] = "Usage: quiet-harbor [--window] [--start SECONDS] [--captions] [--stats] [--help] [--version]\n";
+static const char USAGE[] = "Usage: quiet-harbor [--window] [--start SECONDS] [--size WxH|desktop] [--msaa N] "
+                            "[--no-vsync] [--captions] [--stats] [--help] [--version]\n";
 static const char HELP[] =
     "Plays the Quiet harbor presentation: 225 seconds of pictures and music.\n"
     "\n"
-    "  --window         an 800 x 600 window instead of full screen\n"
+    "  --window         a window instead of full screen\n"
     "  --start SECONDS  begin SECONDS into the presentation (0 to under 225);\n"
     "                   the music starts at the matching sample, sounding as it\n"
     "                   would there. What a scene builds up over time (such as\n"
     "                   a spin that grows with every beat) starts fresh.\n"
+    "  --size WxH       frame size in pixels (default 800x600), such as\n"
+    "                   1920x1080, at most the display's: the same 16:9 picture,\n"
+    "                   fitted and centred, with black bands above and below on\n"
+    "                   narrower frames and at the sides on wider ones\n"
+    "  --size desktop   the display's current resolution\n"
+    "  --msaa N         N samples per pixel for smooth edges (default 1: off);\n"
+    "                   a count the display lacks gives the next one up that it\n"
+    "                   has, or its largest, and a line saying so\n"
+    "  --no-vsync       draw as fast as the system allows instead of once per\n"
+    "                   refresh of the display; the picture may tear, and the\n"
+    "                   beat's zooms and flashes, which fade frame by frame,\n"
+    "                   fade faster\n"
     "  --captions       draw the captions: \"Loading...\", the title lines and\n"
     "                   the credits (without it they are not drawn)\n"
     "  --stats          at exit, the renderer's name and one line per scene on\n"
@@ -27,6 +41,9 @@ static const char HELP[] =
     "  --version        show the name and version and exit\n"
     "\n"
     "Escape ends the presentation, and so does closing the window.\n";
+
+// Most samples per pixel --msaa takes; displays give at most 16 or 32.
+static const int MSAA_MAX = 64;
 
 static int bad(const char* what, const char* arg)
 {
@@ -45,12 +62,36 @@ static bool parse_start(const char* text, double* start)
     return true;
 }
 
+// A whole number of samples per pixel, 1..MSAA_MAX, digits only.
+static bool parse_samples(const char* text, int* samples)
+{
+    int value = 0;
+    const char* p = text;
+    while (*p >= '0' && *p <= '9' && value <= MSAA_MAX) value = value * 10 + (*p++ - '0');
+    if (p == text || *p != '\0' || value < 1 || value > MSAA_MAX) return false;
+    *samples = value;
+    return true;
+}
+
+static bool parse_size(const char* text, DemoOptions* options)
+{
+    options->desktop = strcmp(text, "desktop") == 0;
+    return options->desktop || frame_size_parse(text, &options->width, &options->height);
+}
+
+// The value of an option given as "--name VALUE" or "--name=VALUE", or null.
+static const char* option_value(int argc, char** argv, int* i, const char* name)
+{
+    const size_t length = strlen(name);
+    if (strncmp(argv[*i], name, length) != 0) return nullptr;
+    if (argv[*i][length] == '=') return argv[*i] + length + 1;
+    if (argv[*i][length] != '\0') return nullptr;
+    return *i + 1 < argc ? argv[++*i] : "";
+}
+
 int demo_options_parse(int argc, char** argv, const char* version, DemoOptions* options)
 {
-    options->window = false;
-    options->start = 0.0;
-    options->captions = false;
-    options->stats = false;
+    *options = DemoOptions{false, 0.0, WINDOW_WIDTH, WINDOW_HEIGHT, false, 1, true, false, false};
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         if (strcmp(arg, "--help") == 0) {
@@ -62,20 +103,45 @@ int demo_options_parse(int argc, char** argv, const char* version, DemoOptions* 
             printf("quiet-harbor %s\n", version);
             return OPTIONS_VERSION;
         }
+        const char* value = nullptr;
         if (strcmp(arg, "--window") == 0) {
             options->window = true;
         } else if (strcmp(arg, "--captions") == 0) {
             options->captions = true;
         } else if (strcmp(arg, "--stats") == 0) {
             options->stats = true;
-        } else if (strcmp(arg, "--start") == 0 || strncmp(arg, "--start=", 8) == 0) {
-            const char* value = arg[7] == '=' ? arg + 8 : (i + 1 < argc ? argv[++i] : nullptr);
-            if (!value) return bad("missing seconds after", "--start");
+        } else if (strcmp(arg, "--no-vsync") == 0) {
+            options->vsync = false;
+        } else if ((value = option_value(argc, argv, &i, "--start"))) {
+            if (!*value) return bad("missing seconds after", "--start");
             if (!parse_start(value, &options->start))
                 return bad("--start takes seconds from 0 to under 225, not", value);
+        } else if ((value = option_value(argc, argv, &i, "--size"))) {
+            if (!*value) return bad("missing size after", "--size");
+            if (!parse_size(value, options))
+                return bad("--size takes WIDTHxHEIGHT (each 1 to 16384) or desktop, not", value);
+        } else if ((value = option_value(argc, argv, &i, "--msaa"))) {
+            if (!*value) return bad("missing count after", "--msaa");
+            if (!parse_samples(value, &options->samples)) return bad("--msaa takes a count from 1 to 64, not", value);
         } else {
             return bad("unknown option", arg);
         }
     }
     return OPTIONS_RUN;
+}
+
+int demo_options_fit_display(DemoOptions* options, int display_width, int display_height)
+{
+    const bool known = display_width > 0 && display_height > 0;
+    if (options->desktop && known) {
+        options->width = display_width;
+        options->height = display_height;
+    } else if (options->desktop) {
+        fprintf(stderr, "quiet-harbor: the display's resolution is unknown; --size desktop gives 800x600\n");
+    }
+    if (!known || (options->width <= display_width && options->height <= display_height)) return OPTIONS_RUN;
+    char size[32], what[64];
+    snprintf(size, sizeof size, "%dx%d", options->width, options->height);
+    snprintf(what, sizeof what, "--size larger than the %dx%d display:", display_width, display_height);
+    return bad(what, size);
 }

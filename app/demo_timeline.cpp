@@ -63,7 +63,7 @@ void fade_overlay(uint32_t colour)
     glPushAttrib(GL_ENABLE_BIT);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_TEXTURE_2D);
-    viewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
+    viewport(0, 0, g_frame.width, g_frame.height);
 
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -131,13 +131,14 @@ void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table
 
 void demo_picture_begin()
 {
-    viewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
+    const FrameGeometry& f = g_frame;
+    viewport(0, 0, f.width, f.height);
     glDisable(GL_SCISSOR_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    viewport(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
+    viewport(f.band_x, f.band_y, f.band_width, f.band_height);
     // Nothing a scene draws reaches the black bands: wide points and lines
     // near the band's edge would otherwise light rows outside the viewport.
-    glScissor(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
+    glScissor(f.band_x, f.band_y, f.band_width, f.band_height);
     glEnable(GL_SCISSOR_TEST);
 }
 

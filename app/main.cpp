@@ -94,7 +94,14 @@ int main(int argc, char** argv)
     if (parsed == OPTIONS_BAD) return EXIT_USAGE;
     if (parsed != OPTIONS_RUN) return 0;
 
-    window_open(WINDOW_WIDTH, WINDOW_HEIGHT, "Quiet harbor", options.window ? 0 : 1);
+    int display_width = 0, display_height = 0;
+    window_start(&display_width, &display_height);
+    if (demo_options_fit_display(&options, display_width, display_height) == OPTIONS_BAD) {
+        window_close();
+        return EXIT_USAGE;
+    }
+    window_open((uint16_t)options.width, (uint16_t)options.height, "Quiet harbor", options.window ? 0 : 1,
+                WindowGl{options.samples, options.vsync});
     text_enable_captions(options.captions);
     demo_load();
     // Without a sound device there is no player and the pictures run silently

@@ -35,7 +35,7 @@ static bool fell_back_to_invisible_driver()
 
 static void swap_sdl() { SDL_GL_SwapBuffers(); }
 
-void window_open(uint16_t width, uint16_t height, const char* caption, uint8_t full_screen)
+void window_start(int* display_width, int* display_height)
 {
     if (SDL_Init(SDL_INIT_VIDEO) < 0) fail("Video initialization failed: %s\n", SDL_GetError());
     if (fell_back_to_invisible_driver()) {
@@ -44,18 +44,53 @@ void window_open(uint16_t width, uint16_t height, const char* caption, uint8_t f
     }
     s_video_info = SDL_GetVideoInfo();
     if (!s_video_info) fail("Video query failed: %s\n", SDL_GetError());
+    // Before any mode is set, the current mode is the desktop's.
+    *display_width = s_video_info->current_w > 0 ? s_video_info->current_w : 0;
+    *display_height = s_video_info->current_h > 0 ? s_video_info->current_h : 0;
+}
 
+// Sets the mode with `samples` per pixel, halving the count while the
+// display has none that large; the count it gives ends in *samples.
+static SDL_Surface* video_mode_set(int width, int height, int* samples)
+{
+    for (int asked = *samples;; asked /= 2) {
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, asked > 1 ? 1 : 0);
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, asked > 1 ? asked : 0);
+        SDL_Surface* screen = SDL_SetVideoMode(width, height, WINDOW_BITS_PER_PIXEL, s_video_flags);
+        if (screen || asked <= 1) {
+            int buffers = 0, granted = 0;
+            SDL_GL_GetAttribute(SDL_GL_MULTISAMPLEBUFFERS, &buffers);
+            SDL_GL_GetAttribute(SDL_GL_MULTISAMPLESAMPLES, &granted);
+            *samples = screen && buffers > 0 && granted > 1 ? granted : 1;
+            return screen;
+        }
+    }
+}
+
+void window_open(uint16_t width, uint16_t height, const char* caption, uint8_t full_screen, WindowGl gl)
+{
     s_video_flags = SDL_OPENGL | SDL_HWPALETTE;
     if (s_video_info->hw_available) s_video_flags |= SDL_HWSURFACE;
     if (s_video_info->blit_hw) s_video_flags |= SDL_HWACCEL;
     if (full_screen) s_video_flags |= SDL_FULLSCREEN;
 
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    s_screen = SDL_SetVideoMode(width, height, WINDOW_BITS_PER_PIXEL, s_video_flags);
+    // Swaps wait for the display unless told not to: an unthrottled loop
+    // tears, and the beat effects that decay per frame all but vanish.
+    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, gl.vsync ? 1 : 0);
+    int samples = gl.samples;
+    s_screen = video_mode_set(width, height, &samples);
     if (!s_screen) fail("Video mode set failed: %s\n", SDL_GetError());
+    if (samples != gl.samples) {
+        fprintf(stderr, "quiet-harbor: --msaa %d: this display has no %d samples per pixel; ", gl.samples, gl.samples);
+        if (samples > 1) fprintf(stderr, "using %d\n", samples);
+        else fprintf(stderr, "drawing without\n");
+    }
     SDL_WM_SetCaption(caption, nullptr);
 
-    gl_setup_fixed_state(width, height);
+    frame_set_size(width, height);
+    gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
+    if (samples > 1) gl_setup_multisample();
     swap_buffers_set_hook(swap_sdl);
 }
 

@@ -1,5 +1,6 @@
-// Benchmark support: the offscreen 800 x 600 context, opened once per
-// program outside every measurement, optionally with every scene loaded.
+// Benchmark support: the offscreen context, opened once per program outside
+// every measurement, optionally with every scene loaded. Frames are 800 x 600
+// unless QH_BENCH_SIZE names another size ("1920x1080").
 #pragma once
 
 #include "app/demo.h"
@@ -16,7 +17,11 @@ inline bool bench_context_ready(benchmark::State& state)
     static bool opened = false;
     static std::string error;
     if (!opened && error.empty()) {
-        if (offscreen_open(WINDOW_WIDTH, WINDOW_HEIGHT, &error)) {
+        int width = WINDOW_WIDTH, height = WINDOW_HEIGHT;
+        const char* size = getenv("QH_BENCH_SIZE");
+        if (size && !frame_size_parse(size, &width, &height)) error = std::string("bad QH_BENCH_SIZE ") + size;
+        if (error.empty() && offscreen_open(width, height, &error)) {
+            frame_set_size(width, height);
             gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
             opened = true;
         }

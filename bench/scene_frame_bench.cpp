@@ -1,6 +1,7 @@
-// Frame time of every scene at 800 x 600 on the offscreen context: frames
-// drawn through the frame code at instants spread over the scene's middle,
-// each finished with glFinish. Reports the median milliseconds per frame.
+// Frame time of every scene on the offscreen context (800 x 600, or the size
+// in QH_BENCH_SIZE): frames drawn through the frame code at instants spread
+// over the scene's middle, each finished with glFinish. Reports the median
+// milliseconds per frame.
 // A scene joins by adding one SCENE_FRAMES line below.
 #include "app/demo.h"
 #include "bench/bench_gl.h"

@@ -8,6 +8,7 @@
 #include "capture/frame_rate.h"
 #include "capture/video_pipe.h"
 #include "capture/wav_write.h"
+#include "runtime/gl_setup.h"
 
 #include <cstdint>
 #include <string>
@@ -34,12 +35,18 @@ struct CaptureOptions {
     bool stats = false;                 // frame times per scene at the end
     bool captions = false;              // the title and credits drawn (--captions)
     bool force = false;                 // a sequence replaces another capture's frames in its folder
+    int width = WINDOW_WIDTH;           // frame size in pixels, 800 x 600 by default
+    int height = WINDOW_HEIGHT;
+    int samples = 1;                    // --msaa: samples per pixel asked for, 1 = off
 };
 
 // Parses the command line. Returns 0 when the options are usable, 2 after
 // reporting a usage error, 1 for --help (the caller prints capture_usage).
 int capture_parse_options(int argc, char** argv, CaptureOptions* options);
 const char* capture_usage();
+// Reports a usage error found after parsing (one line, then the usage on
+// standard error) and returns 2.
+int capture_usage_error(const std::string& problem);
 
 // The frames of a run: those before `first` are played through unsaved, then
 // `count` frames are saved. Frames sit on the grid k / fps; only --at may

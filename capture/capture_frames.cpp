@@ -15,6 +15,7 @@
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -119,7 +120,7 @@ static bool video_start(FrameRun* run)
     if (ok) {
         int format = VIDEO_MP4;
         video_format_for(run->options->video, &format);
-        ok = video_open(&run->video, run->file.path, format, run->options->fps, WINDOW_WIDTH, WINDOW_HEIGHT,
+        ok = video_open(&run->video, run->file.path, format, run->options->fps, g_frame.width, g_frame.height,
                         fileno(run->sound), &error);
         if (!ok) capture_error(error);
         pending_watch_child(run->video.pid);
@@ -219,9 +220,11 @@ static bool capture_frame(FrameRun* run, FrameWriter* writer, int64_t i)
     if (!slot) return false;
     // BGRA is the read-back the driver does with a plain copy; the writer
     // turns it into RGB on its own thread.
-    slot->bgra.resize((size_t)WINDOW_WIDTH * WINDOW_HEIGHT * 4);
+    const FrameGeometry& f = g_frame;
+    offscreen_resolve(f.width, f.height);
+    slot->bgra.resize((size_t)f.width * f.height * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, GL_BGRA, GL_UNSIGNED_BYTE, slot->bgra.data());
+    glReadPixels(0, 0, f.width, f.height, GL_BGRA, GL_UNSIGNED_BYTE, slot->bgra.data());
     slot->index = i;
     frame_writer_submit(writer, slot);
     run->drawing += drawn - begin;
@@ -248,16 +251,64 @@ static bool capture_saved(FrameRun* run, FrameWriter* writer, bool ok)
 static Progress* s_load_progress = nullptr;
 static void after_load_step(int step) { progress_step(s_load_progress, step); }
 
+static std::string size_text(int width, int height)
+{
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// Multisampling as asked, with one line when the renderer gives another count.
+static bool multisample_open(const CaptureOptions& o)
+{
+    const int samples = offscreen_samples_for(o.samples);
+    if (samples != o.samples) {
+        const std::string instead = samples > 1 ? "using " + std::to_string(samples) : "drawing without";
+        capture_error("--msaa " + std::to_string(o.samples) + ": this renderer has no " +
+                      std::to_string(o.samples) + " samples per pixel; " + instead);
+    }
+    std::string error;
+    if (samples > 1 && !offscreen_multisample(o.width, o.height, samples, &error)) {
+        capture_error(error);
+        return false;
+    }
+    if (samples > 1) gl_setup_multisample();
+    return true;
+}
+
+// Opens the GL context for frames of the size asked for, before any file is
+// made. Returns 0; 1 without GL (reported); 2 when the renderer cannot draw
+// frames that large (reported with the usage).
+static int context_open(const CaptureOptions& o)
+{
+    std::string error, ignored;
+    if (!offscreen_open(o.width, o.height, &error)) {
+        // Whether GL works at all, or only not at this size.
+        offscreen_close();
+        const bool default_size = o.width == WINDOW_WIDTH && o.height == WINDOW_HEIGHT;
+        const bool sized = !default_size && offscreen_open(WINDOW_WIDTH, WINDOW_HEIGHT, &ignored);
+        offscreen_close();
+        if (sized) return capture_usage_error("--size " + size_text(o.width, o.height) + ": " + error);
+        capture_error("no offscreen OpenGL: " + error);
+        return 1;
+    }
+    // The overlay's area reaches past a wide frame and must fit the viewport too.
+    GLint most[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, most);
+    const FrameGeometry f = frame_geometry(o.width, o.height);
+    if (std::max(f.width, f.overlay_width) > most[0] || std::max(f.height, f.overlay_height) > most[1]) {
+        offscreen_close();
+        return capture_usage_error("--size " + size_text(o.width, o.height) +
+                                   " is more than this renderer can draw (its viewport reaches " +
+                                   size_text(most[0], most[1]) + ")");
+    }
+    frame_set_size(o.width, o.height);
+    gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
+    return o.samples == 1 || multisample_open(o) ? 0 : 1;
+}
+
 static bool load(FrameRun* run)
 {
     const double begin = progress_clock();
     progress_phase(run->progress, "loading", TIMELINE_ENTRIES, "steps");
-    std::string error;
-    if (!offscreen_open(WINDOW_WIDTH, WINDOW_HEIGHT, &error)) {
-        capture_error("no offscreen OpenGL: " + error);
-        return false;
-    }
-    gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
     if (run->stats) snprintf(run->renderer, sizeof run->renderer, "%s", demo_stats_renderer());
     s_load_progress = run->progress;
     text_enable_captions(run->options->captions);
@@ -281,12 +332,11 @@ static bool capture_run(FrameRun* run, FrameWriter* writer)
         const FrameDestination out = {run->target, folder ? run->options->out : run->file.target,
                                       folder ? run->folder_fd : run->file.fd, frame_name_digits(run->plan.count),
                                       &run->video};
-        frame_writer_start(writer, out, WINDOW_WIDTH, WINDOW_HEIGHT);
+        frame_writer_start(writer, out, g_frame.width, g_frame.height);
         ok = capture_saved(run, writer, play_through(run));
         if (!frame_writer_finish(writer)) ok = capture_failed(pending_message(&run->file, writer->error));
     }
     demo_unload();
-    offscreen_close();
     return ok;
 }
 
@@ -305,20 +355,26 @@ static void summarise(const FrameRun& run, const FrameWriter& writer)
     char rate[64];
     snprintf(rate, sizeof rate, " (%.1f frames/s): ", (double)run.plan.count / total);
     std::string text = std::to_string(run.plan.count) + (run.plan.count == 1 ? " frame" : " frames") + " at " +
-                       frame_rate_text(o.fps) + " fps from " + seconds_text(frame_plan_time(run.plan, 0), 3) + " to " +
+                       frame_rate_text(o.fps) + " fps, " + size_text(g_frame.width, g_frame.height) + ", from " + seconds_text(frame_plan_time(run.plan, 0), 3) + " to " +
                        (o.mode == CAPTURE_VIDEO ? o.video : o.out) + " in " + seconds_text(total) + rate;
     if (o.mode == CAPTURE_VIDEO) text += "sound " + seconds_text(run.sound_time) + ", ";
     text += "loading " + seconds_text(run.loading) + ", playing through " + std::to_string(run.plan.first) +
             " frames " + seconds_text(run.playing_through) + ", music " + seconds_text(run.music_time) +
             ", drawing " + seconds_text(run.drawing) + ", read-back " + seconds_text(run.reading) +
             ", waiting for the writer " + seconds_text(run.waiting) + ", writer busy " +
-            seconds_text(writer.busy_seconds) + ", finishing " + seconds_text(run.finishing);
+            seconds_text(writer.busy_seconds) + " (converting pixels " + seconds_text(writer.convert_seconds) +
+            "), finishing " + seconds_text(run.finishing);
     if (o.mode == CAPTURE_VIDEO) text += ", ffmpeg " + seconds_text(run.video.child_cpu_seconds) + " of CPU";
     progress_finish(run.progress, text);
 }
 
 int capture_frames(const CaptureOptions& options, Progress* progress)
 {
+    const int opened = context_open(options);
+    if (opened != 0) {
+        offscreen_close();
+        return opened;
+    }
     FrameRun run = {};
     run.options = &options;
     run.progress = progress;
@@ -331,6 +387,7 @@ int capture_frames(const CaptureOptions& options, Progress* progress)
     bool ok = output_open(&run, &error);
     if (!ok) capture_error(pending_message(&run.file, error));
     if (ok) ok = capture_run(&run, &writer);
+    offscreen_close();
     const double finish_begin = progress_clock();
     ok = output_close(&run, ok, writer.written);
     run.finishing = progress_clock() - finish_begin;

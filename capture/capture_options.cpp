@@ -2,21 +2,26 @@
 #include "capture/capture.h"
 
 #include "app/demo.h"
+#include "runtime/gl_setup.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+// The synopsis follows every usage error; --help adds the rest.
 static const char* const USAGE =
     "Usage: quiet-harbor-capture --at SECONDS --out FILE.png [--fps RATE]\n"
     "       quiet-harbor-capture [--from A] [--to B] [--fps RATE] --out DIR [--audio FILE.wav]\n"
     "       quiet-harbor-capture --video FILE [--from A] [--to B] [--fps RATE]\n"
     "       quiet-harbor-capture --audio-only --out FILE.wav [--seconds S]\n"
+    "The first three also take [--size WxH] [--msaa N].\n";
+static const char* const HELP =
     "\n"
-    "Renders the presentation offscreen (800 x 600, letterbox bands included)\n"
-    "with a virtual clock and writes PNG images or a video with sound; renders\n"
-    "its music (44,100 Hz, 16-bit stereo) into WAV files.\n"
+    "Renders the presentation offscreen (800 x 600 unless --size says\n"
+    "otherwise, black bands included) with a virtual clock and writes PNG\n"
+    "images or a video with sound; renders its music (44,100 Hz, 16-bit\n"
+    "stereo) into WAV files.\n"
     "\n"
     "Captures are exact: they show the frames the window would show if the\n"
     "presentation ran at the capture's frame rate from time 0. Frame k is drawn\n"
@@ -43,6 +48,14 @@ static const char* const USAGE =
     "                 ffmpeg program: .mp4 (H.264 and AAC), .mkv (lossless FFV1\n"
     "                 and FLAC) or .webm (VP9 and Opus); alone, the whole\n"
     "                 presentation at 60 frames per second\n"
+    "  --size WxH     frame size in pixels (default 800x600), such as 1920x1080\n"
+    "                 or 3840x2160: the same 16:9 picture, fitted and centred,\n"
+    "                 with black bands above and below on narrower frames and\n"
+    "                 at the sides on wider ones; .mp4 and .webm videos need\n"
+    "                 an even width and height\n"
+    "  --msaa N       N samples per pixel for smooth edges (default 1: off);\n"
+    "                 a count the renderer lacks gives the next one up that it\n"
+    "                 has, or its largest, and a line saying so\n"
     "  --audio FILE   with a sequence: also write the sound of the captured span\n"
     "                 (the first frame to the end of the last) to FILE\n"
     "  --audio-only   render the music alone, as fast as possible\n"
@@ -70,8 +83,20 @@ static const char* const FPS_PROBLEM = "--fps takes a rate from 0.1 to 1000, suc
 
 // Longest --audio-only render whose size a WAV header can state.
 static const double MAX_AUDIO_SECONDS = 24000.0;
+// Most samples per pixel --msaa takes; renderers give at most 16 or 32.
+static const int MSAA_MAX = 64;
 
-const char* capture_usage() { return USAGE; }
+const char* capture_usage()
+{
+    static const std::string text = std::string(USAGE) + HELP;
+    return text.c_str();
+}
+
+int capture_usage_error(const std::string& problem)
+{
+    fprintf(stderr, "quiet-harbor-capture: %s\n%s", problem.c_str(), USAGE);
+    return 2;
+}
 
 static bool parse_number(const char* text, double* value)
 {
@@ -84,14 +109,27 @@ static bool parse_number(const char* text, double* value)
 static bool in_timeline(double seconds) { return seconds >= 0 && seconds <= TIMELINE_END; }
 
 struct SeenOptions {
-    bool audio_only, at, from, to, fps, seconds, stats, force;
+    bool audio_only, at, from, to, fps, seconds, stats, force, size, msaa;
 };
+
+// A whole number of samples per pixel, 1..MSAA_MAX.
+static bool parse_samples(const char* text, int* samples)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long value = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || text[0] < '0' || text[0] > '9') return false;
+    if (value < 1 || value > MSAA_MAX) return false;
+    *samples = (int)value;
+    return true;
+}
 
 static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen)
 {
     const bool span = seen.from || seen.to;
     if (o.mode == CAPTURE_AUDIO_ONLY) {
-        if (seen.at || span || seen.fps || seen.stats || seen.force || !o.video.empty() || !o.audio.empty())
+        if (seen.at || span || seen.fps || seen.stats || seen.force || seen.size || seen.msaa || !o.video.empty() ||
+            !o.audio.empty())
             return "--audio-only takes only --out and --seconds";
         if (o.out.empty()) return "--out is required";
         if (!(o.seconds > 0 && o.seconds <= MAX_AUDIO_SECONDS)) return "--seconds must be above 0 and at most 24000";
@@ -110,6 +148,9 @@ static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen
         return "need 0 <= --from < --to <= 225";
     int format = 0;
     if (video && !video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv or .webm";
+    // Their yuv420p pictures halve the colour resolution both ways.
+    if (video && format != VIDEO_MKV && (o.width % 2 != 0 || o.height % 2 != 0))
+        return "an .mp4 or .webm video needs an even width and height (its colour is stored at half size)";
     if (!seen.at && frame_plan(o).count < 1) return "no frame at that rate falls between --from and --to";
     return nullptr;
 }
@@ -139,6 +180,8 @@ static bool read_option(const std::string& arg, const char* value, CaptureOption
     else if (arg == "--to" && numeric) seen->to = true, o->to = number;
     else if (arg == "--seconds" && numeric) seen->seconds = true, o->seconds = number;
     else if (arg == "--fps" && frame_rate_parse(value, &o->fps)) seen->fps = true;
+    else if (arg == "--size" && frame_size_parse(value, &o->width, &o->height)) seen->size = true;
+    else if (arg == "--msaa" && parse_samples(value, &o->samples)) seen->msaa = true;
     else return false;
     return true;
 }
@@ -152,24 +195,17 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
         if (arg == "--help" || arg == "-h") return 1;
         if (arg == "--version") return 3;
         if (read_flag(arg, o, &seen)) continue;
-        if (i + 1 >= argc) {
-            fprintf(stderr, "quiet-harbor-capture: %s needs a value\n", arg.c_str());
-            return 2;
-        }
+        if (i + 1 >= argc) return capture_usage_error(arg + " needs a value");
         const char* value = argv[++i];
         if (!read_option(arg, value, o, &seen)) {
-            if (arg == "--fps") fprintf(stderr, "quiet-harbor-capture: %s\n", FPS_PROBLEM);
-            else fprintf(stderr, "quiet-harbor-capture: bad option or value: %s %s\n", arg.c_str(), value);
-            return 2;
+            if (arg == "--fps") return capture_usage_error(FPS_PROBLEM);
+            return capture_usage_error("bad option or value: " + arg + " " + value);
         }
     }
     if (seen.audio_only) o->mode = CAPTURE_AUDIO_ONLY;
     else if (seen.at) o->mode = CAPTURE_FRAME;
     else if (!o->video.empty()) o->mode = CAPTURE_VIDEO;
     const char* problem = mode_problem(*o, seen);
-    if (problem) {
-        fprintf(stderr, "quiet-harbor-capture: %s\n%s", problem, USAGE);
-        return 2;
-    }
+    if (problem) return capture_usage_error(problem);
     return 0;
 }

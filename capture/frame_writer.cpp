@@ -37,7 +37,9 @@ static bool write_folder_frame(FrameWriter* w, int64_t index, std::string* error
 
 static bool write_slot(FrameWriter* w, const FrameSlot& slot, std::string* error)
 {
+    const double begin = progress_clock();
     bgra_to_rgb(slot.bgra.data(), w->width, w->height, w->rgb.data());
+    w->convert_seconds += progress_clock() - begin;
     switch (w->out.target) {
     case FRAME_TARGET_PNG_FILE:
         return png_write_rgb_fd(w->out.fd, w->out.path, w->width, w->height, w->rgb.data(), error);
@@ -83,6 +85,7 @@ void frame_writer_start(FrameWriter* writer, const FrameDestination& out, int wi
     writer->closing = writer->failed = false;
     writer->written = 0;
     writer->busy_seconds = 0.0;
+    writer->convert_seconds = 0.0;
     writer->rgb.assign((size_t)width * height * 3, 0);
     for (FrameSlot& slot : writer->slots) writer->spare.push_back(&slot);
     writer->thread = std::thread(writer_run, writer);

@@ -52,6 +52,7 @@ struct FrameWriter {
     std::string error;          // the first failure
     int64_t written = 0;        // frames written completely
     double busy_seconds = 0.0;  // time the thread spent converting and writing
+    double convert_seconds = 0.0; // the part of it spent turning BGRA into RGB
     std::vector<uint8_t> rgb; // the thread's frame in RGB, top row first
 };
 

@@ -3,7 +3,9 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <dlfcn.h>
 #include <link.h>
 #include <algorithm>
@@ -12,6 +14,11 @@
 static EGLDisplay s_display = EGL_NO_DISPLAY;
 static EGLSurface s_surface = EGL_NO_SURFACE;
 static EGLContext s_context = EGL_NO_CONTEXT;
+// The multisampled framebuffer and its colour and depth storage; 0 = none.
+static GLuint s_msaa_framebuffer = 0;
+static GLuint s_msaa_buffers[2] = {0, 0};
+// Most sample counts a format can list.
+static const int SAMPLE_COUNTS_MAX = 16;
 
 static bool fail(std::string* error, const char* what)
 {
@@ -66,9 +73,70 @@ bool offscreen_open(int width, int height, std::string* error)
     return true;
 }
 
+int offscreen_samples_for(int wanted)
+{
+    // The counts the driver lists for the colour format, largest first.
+    GLint listed = 0;
+    GLint counts[SAMPLE_COUNTS_MAX] = {};
+    glGetInternalformativ(GL_RENDERBUFFER, GL_RGBA8, GL_NUM_SAMPLE_COUNTS, 1, &listed);
+    listed = std::min(std::max(listed, 0), SAMPLE_COUNTS_MAX);
+    if (listed > 0) glGetInternalformativ(GL_RENDERBUFFER, GL_RGBA8, GL_SAMPLES, listed, counts);
+    if (listed == 0) {
+        // A driver without the list: its largest count, rounded up to as asked.
+        GLint most = 0;
+        glGetIntegerv(GL_MAX_SAMPLES, &most);
+        return most < 2 ? 1 : std::min(wanted, (int)most);
+    }
+    if (counts[0] < 2) return 1;
+    int chosen = counts[0];
+    for (int i = 0; i < listed; i++)
+        if (counts[i] >= wanted) chosen = counts[i];
+    return chosen;
+}
+
+bool offscreen_multisample(int width, int height, int samples, std::string* error)
+{
+    glGenRenderbuffers(2, s_msaa_buffers);
+    glBindRenderbuffer(GL_RENDERBUFFER, s_msaa_buffers[0]);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, s_msaa_buffers[1]);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH_COMPONENT24, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glGenFramebuffers(1, &s_msaa_framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, s_msaa_framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, s_msaa_buffers[0]);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, s_msaa_buffers[1]);
+    const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    // Draw into the multisampled frame, read from the resolved surface.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    if (status == GL_FRAMEBUFFER_COMPLETE && glGetError() == GL_NO_ERROR) return true;
+    if (error) *error = "no multisampled framebuffer of " + std::to_string(samples) + " samples";
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &s_msaa_framebuffer);
+    glDeleteRenderbuffers(2, s_msaa_buffers);
+    s_msaa_framebuffer = 0;
+    return false;
+}
+
+void offscreen_resolve(int width, int height)
+{
+    if (s_msaa_framebuffer == 0) return;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, s_msaa_framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, s_msaa_framebuffer);
+}
+
 void offscreen_close()
 {
     if (s_display == EGL_NO_DISPLAY) return;
+    if (s_msaa_framebuffer != 0) {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glDeleteFramebuffers(1, &s_msaa_framebuffer);
+        glDeleteRenderbuffers(2, s_msaa_buffers);
+        s_msaa_framebuffer = 0;
+    }
     eglMakeCurrent(s_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (s_context != EGL_NO_CONTEXT) eglDestroyContext(s_display, s_context);
     if (s_surface != EGL_NO_SURFACE) eglDestroySurface(s_display, s_surface);

@@ -19,8 +19,8 @@ enum RenderState : uint32_t {
 // Polygon rasterisation modes for polygon_mode; other codes do nothing.
 enum PolygonMode : uint32_t {
     POLY_FILL = 0,
-    POLY_LINE = 1,  // line width 1
-    POLY_POINT = 2, // point size 3
+    POLY_LINE = 1,  // line width 1 design pixel
+    POLY_POINT = 2, // point size 3 design pixels
 };
 
 // The one scene light. Colours are alpha, red, green, blue (alpha first);
@@ -38,8 +38,17 @@ extern Light g_light;
 void state_enable(uint32_t code);
 void state_disable(uint32_t code);
 void polygon_mode(uint32_t code);
+// The factor multiplies the depth slope per design pixel; units are the
+// depth buffer's own.
 void polygon_offset(float factor, float units);
 void blend_func(uint32_t source, uint32_t destination); // GL blend factor enums
+
+// Sizes in design pixels (those of the 800 x 600 frame), drawn at the
+// frame's scale, so a point or line covers the same share of the picture at
+// every size. The scale is 1 until the frame's size sets it (0 < scale).
+void pixel_scale_set(float scale);
+void point_size(float design_pixels);
+void line_width(float design_pixels);
 
 // Fog and viewport
 void fog_colour(uint32_t colour); // 0xAARRGGBB

@@ -10,6 +10,8 @@ static const int LIGHT_COUNT = 8;
 Light g_light = {{1, 500, 500, 500}, {1, 1, 1, 1}, {0, 0, 0}};
 
 static bool s_lights_on = false;
+// Frame pixels per design pixel.
+static float s_pixel_scale = 1.0f;
 
 static void sphere_map_enable()
 {
@@ -68,18 +70,25 @@ void polygon_mode(uint32_t code)
     switch (code) {
     case POLY_FILL: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
     case POLY_LINE:
-        glLineWidth(1);
+        line_width(1.0f);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
         break;
     case POLY_POINT:
-        glPointSize(3);
+        point_size(3.0f);
         glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
         break;
     default: break;
     }
 }
 
-void polygon_offset(float factor, float units) { glPolygonOffset(factor, units); }
+// GL measures the slope per frame pixel, which shrinks as the frame grows;
+// scaling the factor keeps the offset the same depth at every size.
+void polygon_offset(float factor, float units) { glPolygonOffset(factor * s_pixel_scale, units); }
+
+void pixel_scale_set(float scale) { s_pixel_scale = scale; }
+void point_size(float design_pixels) { glPointSize(design_pixels * s_pixel_scale); }
+void line_width(float design_pixels) { glLineWidth(design_pixels * s_pixel_scale); }
+
 void blend_func(uint32_t source, uint32_t destination) { glBlendFunc(source, destination); }
 
 void fog_colour(uint32_t colour)

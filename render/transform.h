@@ -26,7 +26,8 @@ void gl_translate(float x, float y, float z);
 void gl_scale(float x, float y, float z);
 void gl_rotate_xyz(float ax, float ay, float az); // about X, then Y, then Z
 
-// 2D overlay: one unit per pixel of the 800 x 600 window, origin top left,
-// y downwards. overlay_end pops both matrices and leaves model-view selected.
+// 2D overlay: 800 x 600 units over the current viewport, origin top left, y
+// downwards; one unit per pixel of the 800 x 600 frame. overlay_end pops
+// both matrices and leaves model-view selected.
 void overlay_begin();
 void overlay_end();

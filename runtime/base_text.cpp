@@ -59,6 +59,10 @@ void disc_draw(int cx, int cy, int radius, uint32_t colour)
 void loading_screen(int done, int total)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The overlay's 800 x 600 units at the band's scale and centre: the row
+    // of discs keeps its place on the picture at every frame size.
+    const FrameGeometry& f = g_frame;
+    viewport(f.overlay_x, f.overlay_y, f.overlay_width, f.overlay_height);
     state_disable(RS_TEXTURE);
     overlay_begin();
     text_draw(LOADING_TEXT_X, LOADING_TEXT_Y, LOADING_DONE_COLOUR, g_font_small, "Loading...");

@@ -7,6 +7,7 @@
 #include "runtime/gl_setup.h"
 
 #include <GL/gl.h>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,17 +25,20 @@ static const int GLYPH_PADDING = 1;
 // FreeType's 26.6 fixed point.
 static const float FIXED_ONE = 64.0f;
 
+// Glyphs are measured in frame pixels: they are rasterised at the size they
+// cover on screen and drawn on whole pixels, so they stay sharp at any size.
 struct Glyph {
-    float left, top;       // bitmap offset from the pen, overlay units (top up from the baseline)
-    float width, height;   // bitmap size, overlay units
-    float advance;         // pen step, overlay units
+    int left, top;         // bitmap offset from the pen (top up from the baseline)
+    int width, height;     // bitmap size
+    int advance;           // pen step
     float u0, v0, u1, v1;  // texture coordinates
 };
 
 struct Font {
     bool used;
     GLuint texture;  // GL_ALPHA atlas
-    float cap_height; // baseline below the top of the capitals, overlay units
+    int cap_height;  // baseline below the top of the capitals
+    int descender;   // lowest point below the baseline
     Glyph glyphs[CHAR_COUNT];
 };
 
@@ -46,11 +50,9 @@ void text_enable_captions(bool on) { s_captions = on; }
 
 bool text_captions_enabled() { return s_captions; }
 
-// Frame pixels per overlay unit: one, the overlay covering the 800 x 600 frame.
-static float overlay_scale() { return 1.0f; }
-
-// The viewport that maps the overlay's 800 x 600 units onto the frame.
-static void overlay_viewport() { glViewport(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT); }
+// Captions pushed back inside a frame the overlay reaches past keep this
+// margin from its edge, in design pixels.
+static const int FRAME_MARGIN = 8;
 
 // One line on stderr for the first failure; the show plays without captions.
 static int32_t font_failed(const char* face, const char* why)
@@ -97,19 +99,18 @@ static void atlas_cell(FT_Face face, int* cell_w, int* cell_h)
 }
 
 // Copies one rendered glyph into its atlas cell and records its metrics.
-static void glyph_place(FT_GlyphSlot slot, uint8_t* atlas, int atlas_w, int atlas_h, int x0, int y0, float scale,
-                        Glyph* glyph)
+static void glyph_place(FT_GlyphSlot slot, uint8_t* atlas, int atlas_w, int atlas_h, int x0, int y0, Glyph* glyph)
 {
     const FT_Bitmap& bitmap = slot->bitmap;
     for (unsigned row = 0; row < bitmap.rows; row++) {
         memcpy(atlas + (size_t)(y0 + row) * atlas_w + x0, bitmap.buffer + (size_t)row * bitmap.pitch,
                bitmap.width);
     }
-    glyph->left = (float)slot->bitmap_left / scale;
-    glyph->top = (float)slot->bitmap_top / scale;
-    glyph->width = (float)bitmap.width / scale;
-    glyph->height = (float)bitmap.rows / scale;
-    glyph->advance = (float)slot->advance.x / FIXED_ONE / scale;
+    glyph->left = slot->bitmap_left;
+    glyph->top = slot->bitmap_top;
+    glyph->width = (int)bitmap.width;
+    glyph->height = (int)bitmap.rows;
+    glyph->advance = (int)lroundf((float)slot->advance.x / FIXED_ONE);
     glyph->u0 = (float)x0 / (float)atlas_w;
     glyph->v0 = (float)y0 / (float)atlas_h;
     glyph->u1 = (float)(x0 + (int)bitmap.width) / (float)atlas_w;
@@ -117,7 +118,7 @@ static void glyph_place(FT_GlyphSlot slot, uint8_t* atlas, int atlas_w, int atla
 }
 
 // Renders the printable glyphs into one alpha texture, 16 cells a row.
-static bool atlas_build(FT_Face face, float scale, Font* font)
+static bool atlas_build(FT_Face face, Font* font)
 {
     int cell_w = 0, cell_h = 0;
     atlas_cell(face, &cell_w, &cell_h);
@@ -130,9 +131,13 @@ static bool atlas_build(FT_Face face, float scale, Font* font)
         memset(glyph, 0, sizeof *glyph);
         if (FT_Load_Char(face, (FT_ULong)(FIRST_CHAR + c), FT_LOAD_RENDER)) continue;
         const int x0 = (c % columns) * cell_w + GLYPH_PADDING, y0 = (c / columns) * cell_h + GLYPH_PADDING;
-        glyph_place(face->glyph, atlas, atlas_w, atlas_h, x0, y0, scale, glyph);
+        glyph_place(face->glyph, atlas, atlas_w, atlas_h, x0, y0, glyph);
     }
     font->cap_height = font->glyphs['H' - FIRST_CHAR].top;
+    font->descender = 0;
+    for (const Glyph& g : font->glyphs) {
+        if (g.height - g.top > font->descender) font->descender = g.height - g.top;
+    }
     glGenTextures(1, &font->texture);
     glBindTexture(GL_TEXTURE_2D, font->texture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -158,11 +163,11 @@ int32_t font_create(const char* face_name, int size, uint8_t, uint8_t, uint8_t, 
     if (!font_file_find(face_name, size, path, sizeof path, &index)) return font_failed(face_name, "no font found");
     FT_Library library = nullptr;
     FT_Face face = nullptr;
-    // Glyphs are rasterised at the size they cover on screen.
-    const float scale = overlay_scale();
+    // Glyphs are rasterised at the size they cover in the frame.
+    const FT_UInt pixels = (FT_UInt)lroundf((float)size * g_frame.scale);
     bool ok = FT_Init_FreeType(&library) == 0 && FT_New_Face(library, path, index, &face) == 0 &&
-              FT_Set_Pixel_Sizes(face, 0, (FT_UInt)(size * scale + 0.5f)) == 0;
-    if (ok) ok = atlas_build(face, scale, &s_fonts[slot]);
+              FT_Set_Pixel_Sizes(face, 0, pixels > 0 ? pixels : 1) == 0;
+    if (ok) ok = atlas_build(face, &s_fonts[slot]);
     if (face) FT_Done_Face(face);
     if (library) FT_Done_FreeType(library);
     if (!ok) return font_failed(face_name, "the font could not be rasterised");
@@ -177,12 +182,20 @@ void font_free(int32_t font)
     s_fonts[font - 1].used = false;
 }
 
-// Text state: the frame's whole overlay area, unclipped, alpha-blended on top.
+// Text state: the whole frame in pixels, top row first, unclipped,
+// alpha-blended on top.
 static void text_state_begin(const Font& font, uint32_t colour)
 {
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_VIEWPORT_BIT |
-                 GL_SCISSOR_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT);
-    overlay_viewport();
+                 GL_SCISSOR_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT | GL_TRANSFORM_BIT);
+    glViewport(0, 0, g_frame.width, g_frame.height);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, g_frame.width, g_frame.height, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
@@ -200,6 +213,30 @@ static void text_state_begin(const Font& font, uint32_t colour)
     glColor4ub((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF, (colour >> 24) & 0xFF);
 }
 
+static void text_state_end()
+{
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+}
+
+// Frame pixel (from the top row) of the overlay point (x, y), and of the
+// capitals' top of a line there: moved back inside a frame that the
+// overlay reaches past (a wide frame's overlay extends above and below it).
+static void text_origin(const Font& f, int x, int y, int* px, int* top)
+{
+    const FrameGeometry& g = g_frame;
+    const int overlay_top = g.height - (g.overlay_y + g.overlay_height);
+    *px = g.overlay_x + (int)lround((double)x * g.overlay_width / WINDOW_WIDTH);
+    *top = overlay_top + (int)lround((double)y * g.overlay_height / WINDOW_HEIGHT);
+    const int margin = (int)lroundf(FRAME_MARGIN * g.scale);
+    const int bottom = *top + f.cap_height + f.descender;
+    if (bottom > g.height) *top -= bottom - g.height + margin;
+    if (*top < 0) *top = margin;
+}
+
 void text_draw(int x, int y, uint32_t colour, int32_t font, const char* text)
 {
     if (font < 1 || font > MAX_FONTS || !s_fonts[font - 1].used || !text) return;
@@ -207,24 +244,25 @@ void text_draw(int x, int y, uint32_t colour, int32_t font, const char* text)
     text_state_begin(f, colour);
     // (x, y) is the top left of the text: capitals hang from y, so the
     // baseline lies one cap height below it.
-    float pen = (float)x;
-    const float baseline = (float)y + f.cap_height;
+    int pen = 0, top = 0;
+    text_origin(f, x, y, &pen, &top);
+    const int baseline = top + f.cap_height;
     glBegin(GL_QUADS);
     for (const char* c = text; *c; c++) {
         const int code = (unsigned char)*c - FIRST_CHAR;
         if (code < 0 || code >= CHAR_COUNT) continue;
         const Glyph& g = f.glyphs[code];
-        const float left = pen + g.left, top = baseline - g.top;
+        const int left = pen + g.left, glyph_top = baseline - g.top;
         glTexCoord2f(g.u0, g.v0);
-        glVertex2f(left, top);
+        glVertex2i(left, glyph_top);
         glTexCoord2f(g.u1, g.v0);
-        glVertex2f(left + g.width, top);
+        glVertex2i(left + g.width, glyph_top);
         glTexCoord2f(g.u1, g.v1);
-        glVertex2f(left + g.width, top + g.height);
+        glVertex2i(left + g.width, glyph_top + g.height);
         glTexCoord2f(g.u0, g.v1);
-        glVertex2f(left, top + g.height);
+        glVertex2i(left, glyph_top + g.height);
         pen += g.advance;
     }
     glEnd();
-    glPopAttrib();
+    text_state_end();
 }

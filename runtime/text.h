@@ -18,10 +18,12 @@ int32_t font_create(const char* face, int size, uint8_t f0, uint8_t f1, uint8_t 
 void font_free(int32_t font);
 // Draws `text` with (x, y), in overlay pixels, its top left: capitals hang
 // from y (the baseline lies one cap height lower; descenders reach below
-// it), in colour 0xAARRGGBB,
-// alpha-blended over the whole frame (neither the picture band's viewport
-// nor its clip apply) and leaving every GL state as it was. Font 0 draws
-// nothing and touches nothing.
+// it), in colour 0xAARRGGBB, alpha-blended over the whole frame (neither
+// the picture band's viewport nor its clip apply), on whole frame pixels.
+// Where the overlay reaches past the frame (16:9 and wider frames have no
+// black bands), a line that would leave it is moved back inside, 8 pixels
+// of the overlay from its edge. Leaves every GL state as it was. Font 0
+// draws nothing and touches nothing.
 void text_draw(int x, int y, uint32_t colour, int32_t font, const char* text);
 
 // The two fonts held from start-up to shutdown.
@@ -30,7 +32,8 @@ extern int32_t g_font_small; // "Arial", 16
 
 // Filled disc centred at (cx, 600 - cy) in overlay pixels (cy measured upwards).
 void disc_draw(int cx, int cy, int radius, uint32_t colour);
-// One loading frame with done of total discs lit, then swap_buffers.
+// One loading frame with done of total discs lit, then swap_buffers. Clears
+// the whole frame and leaves the viewport on the overlay's area.
 void loading_screen(int done, int total);
 // The timeline's tenth render step (220..225 s).
 void credits_render(int seconds, int first_frame);

@@ -16,7 +16,7 @@
 
 // Scene 3 draws its stars at the size scene 2's orb leaves for points; set
 // here too, so a start inside scene 3 sees what the whole run shows.
-static const float STAR_POINT_SIZE = 3.0f;
+static const float STAR_POINT_SIZE = 3.0f; // design pixels
 static const uint32_t STAR_COUNT = 30000;
 static const uint32_t PALE_GREY = 0xFFF0F0F0;
 // Balls spin in place this far ahead of the unrotated camera.
@@ -111,7 +111,7 @@ void scene3_render(float, int first_frame)
         lights_enable(0);
         state_disable(RS_DEPTH_TEST);
         state_disable(RS_FOG);
-        glPointSize(STAR_POINT_SIZE);
+        point_size(STAR_POINT_SIZE);
     }
     const float T = demo_time;
     scene3_place(T);

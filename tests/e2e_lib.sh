@@ -1,15 +1,15 @@
 # Shared helpers for the end-to-end tests of the real programs (sourced).
 
-# Starts a private Xvfb (800x600x24, or the screen given as $1, such as
-# 1920x1080x24) and exports DISPLAY; stopped on exit. The server picks a free
+# Starts a private Xvfb (800x600, or the WxH given as $1, at 24 bits) and
+# exports DISPLAY; stopped on exit. The server picks a free
 # display number itself (-displayfd), so tests running side by side never
 # share one.
 start_xvfb() {
-  local screen=${1:-800x600x24} n=""
+  local size=${1:-800x600} n=""
   XVFB_DIR=$(mktemp -d)
   # -noreset: a server that resets whenever its last client leaves refuses
   # connections for a moment, and the program under test could meet that.
-  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$XVFB_DIR/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$XVFB_DIR/display" >/dev/null 2>&1 &
   XVFB_PID=$!
   for _ in $(seq 1 100); do
     n=$(head -n 1 "$XVFB_DIR/display" 2>/dev/null)

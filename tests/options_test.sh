@@ -23,7 +23,8 @@ check "--version prints the name and version $VERSION (got '$out')" test "$out" 
 # message on stdout; a bad option ends before that, with status 2. Each case
 # is the arguments, then the word the message must name.
 for case in "--bogus|--bogus" "--start|--start" "--start abc|abc" "--start -1|-1" "--start 225|225" \
-            "--start nan|nan" "--start=1e400|1e400" "--start 10 extra|extra" "window|window"; do
+            "--start nan|nan" "--start=1e400|1e400" "--start 10 extra|extra" "window|window" \
+            "--size|--size" "--size 0x600|0x600" "--size=big|big" "--msaa 0|0" "--msaa=2x|2x"; do
   args=${case%|*}
   named=${case#*|}
   # shellcheck disable=SC2086

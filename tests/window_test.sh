@@ -53,5 +53,33 @@ xdotool key --window "$window" Escape
 wait_for_exit "$pid" 60
 check "then Escape: exit status 0" test "$EXIT_STATUS" -eq 0
 
+# A size larger than the display is refused before any window opens.
+err=$("$PROGRAM" --window --size 1024x768 2>&1 >/dev/null)
+check "--size larger than the display: exit 2" test $? -eq 2
+check "... one line naming the size, then the usage" \
+  test "$(head -n 1 <<<"$err" | grep -c "'1024x768'")" -eq 1 -a "$(sed -n 2p <<<"$err" | cut -c1-6)" = "Usage:"
+check "... and no window" test -z "$(xdotool search --name '^Quiet harbor$' 2>/dev/null)"
+
+# --size desktop on a 1920 x 1080 display fills it, picture to every edge:
+# scene 8's orange room is lit in the top and bottom rows.
+stop_xvfb
+start_xvfb 1920x1080 || exit 1
+"$PROGRAM" --size desktop --start 180 &
+pid=$!
+window=$(wait_for_window "Quiet harbor" 60)
+check "--size desktop: the window is 1920 x 1080" \
+  bash -c "xdotool getwindowgeometry '$window' | grep -q 'Geometry: 1920x1080'"
+# Lit pixels in one row of the screen, once the first frames are drawn.
+lit_in_row() {
+  ffmpeg -v error -f x11grab -video_size 1920x1080 -i "$DISPLAY" -frames:v 1 -vf "crop=1920:1:0:$1" \
+    -f rawvideo -pix_fmt gray - | od -An -v -tu1 | awk '{ for (i = 1; i <= NF; i++) n += $i > 8 } END { print n + 0 }'
+}
+for _ in $(seq 1 60); do [ "$(lit_in_row 540)" -gt 1000 ] && break; sleep 1; done
+check "... lit in the top row" test "$(lit_in_row 0)" -gt 1800
+check "... and in the bottom row" test "$(lit_in_row 1079)" -gt 1800
+[ -n "$window" ] && xdotool key --window "$window" Escape
+wait_for_exit "$pid" 60
+check "then Escape: exit status 0" test "$EXIT_STATUS" -eq 0
+
 echo "$FAILURES failed"
 [ "$FAILURES" -eq 0 ]
