@@ -210,6 +210,9 @@ void scene8_render(float t, int first_frame)
     pulse_decay();
     accent_shake();
 
+    // The orb's core lies nearer than every bar of the room: drawn first, it
+    // lets the depth test reject the room behind it before it is shaded.
+    orb_draw_core(s_orb);
     mesh_draw(s_lattice_room);
-    orb_draw(s_orb);
+    orb_draw_glow(s_orb);
 }
