@@ -6,6 +6,11 @@
 // Quadratic attenuation of the scene light: intensity falls as 1 / (100 d^2).
 static const float LIGHT_QUADRATIC = 100.0f;
 static const int LIGHT_COUNT = 8;
+// How far a depth prepass pushes polygons back, in steps of depth
+// resolution: enough that rounding in the interpolated depth can never bring
+// the prepass depth level with the real draw's, small enough to hide nothing
+// that lies visibly behind.
+static const float PREPASS_DEPTH_STEPS = 8.0f;
 
 Light g_light = {{1, 500, 500, 500}, {1, 1, 1, 1}, {0, 0, 0}};
 
@@ -129,6 +134,16 @@ void light_reset()
 {
     g_light = Light{{1, 500, 500, 500}, {1, 1, 1, 1}, {0, 0, 0}};
 }
+
+void depth_prepass_begin()
+{
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glPolygonOffset(0.0f, PREPASS_DEPTH_STEPS);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+}
+
+void depth_prepass_end() { glPopAttrib(); }
 
 uint32_t list_begin()
 {

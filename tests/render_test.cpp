@@ -277,6 +277,59 @@ TEST_F(RenderStateTest, LightResetRestoresTheDefaultLight)
     for (int i = 0; i < 3; i++) EXPECT_EQ(g_light.position[i], 0.0f);
 }
 
+// A steep quad far back, where float depth is coarsest, in flat colour.
+void far_tilted_quad(float r, float g, float depth_shift)
+{
+    glColor3f(r, g, 0);
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex3f(-0.5f, -0.5f, 0.90f + depth_shift);
+    glVertex3f(0.5f, -0.5f, 0.99f + depth_shift);
+    glVertex3f(0.5f, 0.5f, 0.99f + depth_shift);
+    glVertex3f(-0.5f, 0.5f, 0.90f + depth_shift);
+    glEnd();
+}
+
+// Every pixel of the quad's middle row (x 220..579) has the given red and green.
+void expect_middle_row(int r, int g, const char* what)
+{
+    for (int x = 220; x < 580; x++) {
+        const Rgb got = gl_read_pixel(x, 300);
+        ASSERT_EQ(got.r, r) << what << " at x " << x;
+        ASSERT_EQ(got.g, g) << what << " at x " << x;
+    }
+}
+
+TEST_F(RenderStateTest, DepthPrepassKeepsTheRealDrawAndRejectsWhatItHides)
+{
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+
+    depth_prepass_begin();
+    far_tilted_quad(1, 0, 0);
+    depth_prepass_end();
+    expect_middle_row(0, 0, "prepass wrote colour");
+    GLboolean mask[4] = {GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE};
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]) << "colour writes back on";
+    EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_FILL)) << "polygon offset restored";
+
+    far_tilted_quad(0, 1, 0.001f); // just behind: hidden, so rejected
+    expect_middle_row(0, 0, "hidden quad");
+    far_tilted_quad(1, 0, 0); // the real draw passes at every pixel
+    expect_middle_row(255, 0, "real draw");
+
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
 TEST_F(RenderStateTest, DisplayListReplaysWhatItRecorded)
 {
     const uint32_t list = list_begin();
