@@ -47,12 +47,15 @@ void fog_start(float distance);
 void fog_end(float distance);
 void viewport(int x, int y, int width, int height);
 
-// Lights. lights_enable switches GL_LIGHT0..7 and remembers it, so repeated
-// calls with the same flag cost nothing.
+// Lights. lights_enable switches the lights on or off and remembers it, so
+// repeated calls with the same flag cost nothing. On means GL_LIGHT0 and
+// every light light_apply has given parameters: lights 1..7 with GL's
+// defaults are black and would change no colour. Off switches all eight off.
 void lights_enable(int on);
 bool lights_are_on();
 // Loads the identity model-view matrix, then uploads the light to
-// GL_LIGHT0 + index; index outside 0..7 changes no light.
+// GL_LIGHT0 + index (switched on at once while the lights are on); index
+// outside 0..7 changes no light.
 void light_apply(const Light& light, int index);
 // Diffuse (1, 500, 500, 500), ambient (1, 1, 1, 1), position (0, 0, 0).
 void light_reset();

@@ -15,6 +15,12 @@ static const float PREPASS_DEPTH_STEPS = 8.0f;
 Light g_light = {{1, 500, 500, 500}, {1, 1, 1, 1}, {0, 0, 0}};
 
 static bool s_lights_on = false;
+// Lights that take part while the lights are on, bit i for GL_LIGHT0 + i:
+// light 0 always (GL's own default for it is white), the others once
+// light_apply has given them parameters. GL's defaults for lights 1 to 7 are
+// black, so until then they add exactly nothing to any colour, yet the driver
+// would light every vertex with each of them.
+static unsigned s_lights_given = 1u;
 
 static void sphere_map_enable()
 {
@@ -101,7 +107,8 @@ void viewport(int x, int y, int width, int height) { glViewport(x, y, width, hei
 void lights_enable(int on)
 {
     if (on != 0 && !s_lights_on) {
-        for (int i = 0; i < LIGHT_COUNT; i++) glEnable(GL_LIGHT0 + i);
+        for (int i = 0; i < LIGHT_COUNT; i++)
+            if (s_lights_given & (1u << i)) glEnable(GL_LIGHT0 + i);
         s_lights_on = true;
     } else if (on == 0 && s_lights_on) {
         s_lights_on = false;
@@ -128,6 +135,10 @@ void light_apply(const Light& light, int index)
     glLightf(id, GL_CONSTANT_ATTENUATION, 0.0f);
     glLightf(id, GL_LINEAR_ATTENUATION, 0.0f);
     glLightf(id, GL_QUADRATIC_ATTENUATION, LIGHT_QUADRATIC);
+    if (!(s_lights_given & (1u << index))) {
+        s_lights_given |= 1u << index;
+        if (s_lights_on) glEnable(id);
+    }
 }
 
 void light_reset()

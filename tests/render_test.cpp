@@ -189,9 +189,15 @@ TEST_F(RenderStateTest, LightsEnableCachesItsFlag)
     EXPECT_TRUE(glIsEnabled(GL_LIGHT3)) << "off while already off must not touch GL";
     glDisable(GL_LIGHT3);
 
+    // Light 0 goes on; lights 1..7 still have GL's black defaults, which
+    // light nothing, so they stay out of the driver's work.
     lights_enable(1);
-    for (int i = 0; i < 8; i++) EXPECT_TRUE(glIsEnabled(GL_LIGHT0 + i)) << i;
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
+    for (int i = 1; i < 8; i++) EXPECT_FALSE(glIsEnabled(GL_LIGHT0 + i)) << i;
     EXPECT_TRUE(lights_are_on());
+    // A light given parameters joins at once, and on every later switch-on.
+    light_apply(g_light, 5);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT5));
 
     // A second enable is skipped by the cache, even if GL changed meanwhile.
     glDisable(GL_LIGHT5);
@@ -201,6 +207,14 @@ TEST_F(RenderStateTest, LightsEnableCachesItsFlag)
     lights_enable(0);
     for (int i = 0; i < 8; i++) EXPECT_FALSE(glIsEnabled(GL_LIGHT0 + i)) << i;
     EXPECT_FALSE(lights_are_on());
+    lights_enable(1);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT5));
+    lights_enable(0);
+    const float black[4] = {0, 0, 0, 1};
+    for (GLenum pname : {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR}) glLightfv(GL_LIGHT5, pname, black);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
 }
 
 TEST_F(RenderStateTest, LightApplyUploadsPositionalLightInEyeSpace)
