@@ -29,6 +29,7 @@ struct Tilt {
 };
 Tilt accent_tilt();
 void tilt_apply(const Tilt& tilt);
+
 // Red, green and blue of g_light's diffuse colour become beat_pulse + base.
 void light_flash(float base);
 
