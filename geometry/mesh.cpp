@@ -15,6 +15,8 @@
 static const uint32_t MESH_DEFAULT_BLEND_FACTOR = GL_ONE;
 static const int MATRIX_FLOATS = 16;
 
+static void vertex_emit(const Vertex* v);
+
 // Mesh level
 
 Mesh* mesh_new(uint16_t count, uint8_t vertices, uint8_t triangles)
@@ -69,19 +71,53 @@ PolygonGroup* mesh_group_at(const Mesh* mesh, uint16_t index)
     return g;
 }
 
+// The polygon's fan as separate triangles (v0, vk, vk+1), in fan order, for a
+// GL_TRIANGLES batch: the same triangles with the same corners first, and
+// the same vertex last, so current colour, normal and texture coordinate
+// end as a GL_TRIANGLE_FAN of the polygon would leave them.
+static void polygon_emit_triangles(const Polygon* p)
+{
+    for (unsigned k = 0; k < p->triangle_count; k++) {
+        const Triangle& tri = p->triangles[k];
+        vertex_emit(&p->vertices[tri.a]);
+        vertex_emit(&p->vertices[tri.b]);
+        vertex_emit(&p->vertices[tri.c]);
+    }
+}
+
+// Every run of visible polygons between texture changes becomes one
+// GL_TRIANGLES batch behind one bind: the driver replays a few large
+// primitives instead of one small fan and one bind per polygon. The texture
+// left bound is the last polygon's, hidden or not, as if every polygon had
+// bound its own.
 void mesh_compile(Mesh* mesh)
 {
     if (mesh->display_list != 0) return;
     mesh->display_list = list_begin();
+    bool in_batch = false;
+    bool bound_any = false;
+    bool seen_any = false;
+    const Texture* bound = nullptr;
+    const Texture* last = nullptr;
     for (const PolygonGroup* g = mesh->groups; g; g = g->next) {
         for (unsigned i = 0; i < g->polygon_count; i++) {
             const Polygon* p = g->polygons[i];
-            // The bind is recorded for hidden polygons too: it decides the
-            // texture the next visible polygon or the caller sees.
-            texture_bind(p->texture);
-            if (!p->hidden) polygon_draw(p);
+            seen_any = true;
+            last = p->texture;
+            if (p->hidden || p->triangle_count == 0) continue;
+            if (!bound_any || p->texture != bound) {
+                if (in_batch) glEnd();
+                texture_bind(p->texture);
+                bound = p->texture;
+                bound_any = true;
+                glBegin(GL_TRIANGLES);
+                in_batch = true;
+            }
+            polygon_emit_triangles(p);
         }
     }
+    if (in_batch) glEnd();
+    if (seen_any && (!bound_any || last != bound)) texture_bind(last);
     list_end();
 }
 

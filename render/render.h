@@ -56,15 +56,31 @@ void fog_start(float distance);
 void fog_end(float distance);
 void viewport(int x, int y, int width, int height);
 
-// Lights. lights_enable switches GL_LIGHT0..7 and remembers it, so repeated
-// calls with the same flag cost nothing.
+// Lights. lights_enable switches the lights on or off and remembers it, so
+// repeated calls with the same flag cost nothing. On means GL_LIGHT0 and
+// every light light_apply has given parameters: lights 1..7 with GL's
+// defaults are black and would change no colour. Off switches all eight off.
 void lights_enable(int on);
 bool lights_are_on();
 // Loads the identity model-view matrix, then uploads the light to
-// GL_LIGHT0 + index; index outside 0..7 changes no light.
+// GL_LIGHT0 + index (switched on at once while the lights are on); index
+// outside 0..7 changes no light.
 void light_apply(const Light& light, int index);
 // Diffuse (1, 500, 500, 500), ambient (1, 1, 1, 1), position (0, 0, 0).
 void light_reset();
+
+// Depth prepass. Between these calls nothing reaches the colour buffer and
+// every filled polygon lands a few steps of depth resolution behind where it
+// would otherwise. An opaque mesh drawn here and then again for real, with the
+// very same matrix and vertex state, leaves every pixel as it was: its real
+// draw still passes the depth test wherever it would have (the prepass depth
+// lies strictly behind it, and nearer surfaces still win as before), while
+// whatever it hides, drawn before or after it, is rejected before shading
+// instead of being shaded and then painted over. Only for meshes that write
+// depth and do not blend. The colour mask and polygon state are saved and
+// restored on the attribute stack.
+void depth_prepass_begin();
+void depth_prepass_end();
 
 // Display lists: names stay valid for the whole run.
 uint32_t list_begin(); // glGenLists(1) + glNewList(GL_COMPILE)

@@ -6,12 +6,23 @@
 // Quadratic attenuation of the scene light: intensity falls as 1 / (100 d^2).
 static const float LIGHT_QUADRATIC = 100.0f;
 static const int LIGHT_COUNT = 8;
+// How far a depth prepass pushes polygons back, in steps of depth
+// resolution: enough that rounding in the interpolated depth can never bring
+// the prepass depth level with the real draw's, small enough to hide nothing
+// that lies visibly behind.
+static const float PREPASS_DEPTH_STEPS = 8.0f;
 
 Light g_light = {{1, 500, 500, 500}, {1, 1, 1, 1}, {0, 0, 0}};
 
 static bool s_lights_on = false;
 // Frame pixels per design pixel.
 static float s_pixel_scale = 1.0f;
+// Lights that take part while the lights are on, bit i for GL_LIGHT0 + i:
+// light 0 always (GL's own default for it is white), the others once
+// light_apply has given them parameters. GL's defaults for lights 1 to 7 are
+// black, so until then they add exactly nothing to any colour, yet the driver
+// would light every vertex with each of them.
+static unsigned s_lights_given = 1u;
 
 static void sphere_map_enable()
 {
@@ -105,7 +116,8 @@ void viewport(int x, int y, int width, int height) { glViewport(x, y, width, hei
 void lights_enable(int on)
 {
     if (on != 0 && !s_lights_on) {
-        for (int i = 0; i < LIGHT_COUNT; i++) glEnable(GL_LIGHT0 + i);
+        for (int i = 0; i < LIGHT_COUNT; i++)
+            if (s_lights_given & (1u << i)) glEnable(GL_LIGHT0 + i);
         s_lights_on = true;
     } else if (on == 0 && s_lights_on) {
         s_lights_on = false;
@@ -132,12 +144,26 @@ void light_apply(const Light& light, int index)
     glLightf(id, GL_CONSTANT_ATTENUATION, 0.0f);
     glLightf(id, GL_LINEAR_ATTENUATION, 0.0f);
     glLightf(id, GL_QUADRATIC_ATTENUATION, LIGHT_QUADRATIC);
+    if (!(s_lights_given & (1u << index))) {
+        s_lights_given |= 1u << index;
+        if (s_lights_on) glEnable(id);
+    }
 }
 
 void light_reset()
 {
     g_light = Light{{1, 500, 500, 500}, {1, 1, 1, 1}, {0, 0, 0}};
 }
+
+void depth_prepass_begin()
+{
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glPolygonOffset(0.0f, PREPASS_DEPTH_STEPS);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+}
+
+void depth_prepass_end() { glPopAttrib(); }
 
 uint32_t list_begin()
 {

@@ -158,10 +158,14 @@ void scene1_render(float t, int)
     mat_rotate_xyz(camera, 0.0f, t, 0.0f);
     gl_mult(camera);
 
+    // The landscape before the veil, which surrounds it and the eye and so lies
+    // behind it wherever both are seen: there the depth test rejects the veil
+    // before it is shaded, where the other order shades it and paints over it.
+    state_enable(RS_FOG);
+    terrain_draw(s_terrain);
     state_disable(RS_FOG);
     veil_draw(s_veil, t);
     state_enable(RS_FOG);
-    terrain_draw(s_terrain);
 
     scene1_light_rest();
     scene1_captions();
@@ -201,9 +205,18 @@ void scene2_render(float t, int first_frame)
     gl_select_modelview();
     view_reset();
     beat_zoom(+1);
-
-    veil_draw(s_veil, t);
     pulse_decay();
-    accent_shake();
-    orb_draw(s_orb);
+    // The accent shakes the orb, not the veil.
+    const Tilt shake = accent_tilt();
+
+    // The orb's core before the veil, which surrounds it and the eye: the
+    // depth test rejects the veil behind the core before it is shaded. The
+    // additive rest of the orb goes on top of both, as in the other order.
+    gl_push();
+    tilt_apply(shake);
+    orb_draw_core(s_orb);
+    gl_pop();
+    veil_draw(s_veil, t);
+    tilt_apply(shake);
+    orb_draw_glow(s_orb);
 }

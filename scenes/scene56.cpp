@@ -215,6 +215,27 @@ static void scene6_draw_cell(unsigned a, unsigned b, float t)
     mesh_draw(s_peg);
 }
 
+// The opaque blocks (cells where a and b are both odd) as depth alone, in
+// the state of their real draw (sphere mapping on): the room and every
+// additive block behind them are then rejected before they are shaded, where
+// the board's own order shades many of them and paints over them.
+static void scene6_prepass_blocks(float t)
+{
+    state_enable(RS_SPHERE_MAP);
+    depth_prepass_begin();
+    s_pierced_block->blend = 0;
+    for (unsigned a = 1; a < BOARD_CELLS; a += 2) {
+        for (unsigned b = 1; b < BOARD_CELLS; b += 2) {
+            for (float y : {2.0f, -2.0f}) {
+                scene6_place(s_pierced_block, t, 2.0f * a - 8.0f, y, 2.0f * b - 8.0f);
+                mesh_draw(s_pierced_block);
+            }
+        }
+    }
+    depth_prepass_end();
+    state_disable(RS_SPHERE_MAP);
+}
+
 void scene6_render(float t, int first_frame)
 {
     if (beat_flag) beat_flag = 0;
@@ -238,6 +259,7 @@ void scene6_render(float t, int first_frame)
     pulse_decay();
 
     state_enable(RS_LIGHTING);
+    scene6_prepass_blocks(t);
     mat_identity(s_room->matrix);
     mat_translate(s_room->matrix, 0, 0, 10);
     mat_rotate_xyz(s_room->matrix, 0, 20.0f * t, 0);

@@ -161,6 +161,21 @@ static Mesh* lattice_room_new(const Texture* texture)
     return room;
 }
 
+// The room's display list holds the bars first and the six walls last. Every
+// bar lies well inside the walls, so from the eye at the room's centre each
+// wall pixel a bar covers is behind that bar: drawn last, the walls are
+// rejected there by the depth test before shading instead of being shaded
+// and then painted over. The mesh itself keeps the walls as its first group.
+static void lattice_room_compile(Mesh* room)
+{
+    Mesh* order = mesh_new(0, 0, 0);
+    for (const PolygonGroup* g = room->groups->next; g; g = g->next) mesh_add_group(order, group_copy(g));
+    mesh_add_group(order, group_copy(room->groups));
+    mesh_compile(order);
+    room->display_list = order->display_list;
+    mesh_free(order);
+}
+
 void scene8_build()
 {
     // Dark blue noise, smoothed by bilinear enlargement.
@@ -182,7 +197,7 @@ void scene8_build()
 
     // All 1537 boxes in one display list.
     s_lattice_room = lattice_room_new(s_lattice_texture);
-    mesh_compile(s_lattice_room);
+    lattice_room_compile(s_lattice_room);
     s_lattice_room->blend = 0;
 
     s_orb = orb_build(s_core_texture, s_dots_texture);
@@ -212,6 +227,9 @@ void scene8_render(float t, int first_frame)
     pulse_decay();
     accent_shake();
 
+    // The orb's core lies nearer than every bar of the room: drawn first, it
+    // lets the depth test reject the room behind it before it is shaded.
+    orb_draw_core(s_orb);
     mesh_draw(s_lattice_room);
-    orb_draw(s_orb);
+    orb_draw_glow(s_orb);
 }

@@ -65,15 +65,22 @@ void beat_zoom(int sign)
     gl_scale(1.0f, 1.0f, 1.0f + (float)(sign * beat_pulse) / BEAT_ZOOM_DIVISOR);
 }
 
-void accent_shake()
+void accent_shake() { tilt_apply(accent_tilt()); }
+
+Tilt accent_tilt()
 {
     const int32_t p = accent_pulse;
-    if (p == 0) return;
+    if (p == 0) return Tilt{false, 0.0f, 0.0f, 0.0f};
     const int r1 = rand();
     const int r2 = rand();
     const int r3 = rand();
-    gl_rotate_xyz((float)(r3 % p) / SHAKE_TENTHS_PER_DEGREE, (float)(r2 % p) / SHAKE_TENTHS_PER_DEGREE,
-                  (float)(r1 % p) / SHAKE_TENTHS_PER_DEGREE);
+    return Tilt{true, (float)(r3 % p) / SHAKE_TENTHS_PER_DEGREE, (float)(r2 % p) / SHAKE_TENTHS_PER_DEGREE,
+                (float)(r1 % p) / SHAKE_TENTHS_PER_DEGREE};
+}
+
+void tilt_apply(const Tilt& tilt)
+{
+    if (tilt.active) gl_rotate_xyz(tilt.ax, tilt.ay, tilt.az);
 }
 
 void light_flash(float base)
@@ -136,11 +143,23 @@ void orb_place(Orb* orb, float t)
 
 void orb_draw(Orb* orb)
 {
+    orb_draw_core(orb);
+    orb_draw_glow(orb);
+}
+
+void orb_draw_core(Orb* orb)
+{
     state_enable(RS_SPHERE_MAP);
     state_enable(RS_POLYGON_OFFSET);
     polygon_offset(1.0f, 1.0f);
     mesh_draw(orb->core);
     state_disable(RS_POLYGON_OFFSET);
+    state_disable(RS_SPHERE_MAP);
+}
+
+void orb_draw_glow(Orb* orb)
+{
+    state_enable(RS_SPHERE_MAP);
     polygon_mode(POLY_POINT);
     mesh_draw(orb->dots);
     polygon_mode(POLY_FILL);

@@ -19,6 +19,17 @@ void beat_zoom(int sign);
 // ((r3 mod p) / 10, (r2 mod p) / 10, (r1 mod p) / 10) degrees about X, Y, Z.
 // Draws nothing from rand() when p is 0.
 void accent_shake();
+
+// One accent shake drawn once and applied as often as needed, for a scene
+// that draws other things between the shaken parts: accent_shake() is
+// tilt_apply(accent_tilt()).
+struct Tilt {
+    bool active;      // false: no accent, nothing to turn
+    float ax, ay, az; // degrees about X, Y, Z
+};
+Tilt accent_tilt();
+void tilt_apply(const Tilt& tilt);
+
 // Red, green and blue of g_light's diffuse colour become beat_pulse + base.
 void light_flash(float base);
 
@@ -36,8 +47,14 @@ void orb_free(Orb* orb); // meshes only; their display lists are kept
 // its centre; t in seconds.
 void orb_place(Orb* orb, float t);
 // Core with polygon offset, dots as 3-pixel points (the point size stays),
-// husk filled; sphere mapping on throughout.
+// husk filled; sphere mapping on throughout. The same as orb_draw_core then
+// orb_draw_glow.
 void orb_draw(Orb* orb);
+// The orb's opaque core alone, and its additive dots and husk alone: a scene
+// can draw the core first, so that the depth test rejects what lies behind
+// it before that is shaded, and the rest of the orb after its backdrop.
+void orb_draw_core(Orb* orb);
+void orb_draw_glow(Orb* orb);
 
 // The veil: drawn twice at full size, then four copies each turned further
 // and scaled 0.95 again. Rewrites veil->matrix; t in seconds.

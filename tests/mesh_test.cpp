@@ -436,6 +436,39 @@ TEST_F(MeshGlTest, HiddenPolygonRecordsItsBindButIsNotDrawn)
     texture_destroy(last);
 }
 
+// The list binds only where the texture changes: a texture that comes back
+// after another, and an untextured polygon after textured ones, must still
+// draw with their own.
+TEST_F(MeshGlTest, EveryPolygonDrawsWithItsOwnTextureAcrossBindChanges)
+{
+    Texture* red = texture_create(4, 4);
+    Texture* blue = texture_create(4, 4);
+    texture_fill_rect(red, 0, 0, 3, 3, 0xFFFF0000);
+    texture_fill_rect(blue, 0, 0, 3, 3, 0xFF0000FF);
+    texture_upload(red);
+    texture_upload(blue);
+    const Texture* order[5] = {red, red, blue, red, nullptr};
+    Polygon* polys[5];
+    for (int i = 0; i < 5; i++) {
+        const float x = -1 + 0.4f * i;
+        const float quad[4][2] = {{x, -0.5f}, {x + 0.3f, -0.5f}, {x + 0.3f, 0.5f}, {x, 0.5f}};
+        polys[i] = polygon_from_xy(quad, 4, 0xFFFFFFFF);
+        polys[i]->texture = order[i];
+    }
+    Mesh* mesh = mesh_of(polys, 5);
+    mesh_draw(mesh);
+    const Rgb want[5] = {{255, 0, 0}, {255, 0, 0}, {0, 0, 255}, {255, 0, 0}, {255, 255, 255}};
+    for (int i = 0; i < 5; i++) {
+        const Rgb got = gl_read_pixel((int)window_x(-0.85f + 0.4f * i), 300);
+        EXPECT_EQ(got.r, want[i].r) << "polygon " << i;
+        EXPECT_EQ(got.g, want[i].g) << "polygon " << i;
+        EXPECT_EQ(got.b, want[i].b) << "polygon " << i;
+    }
+    mesh_free(mesh);
+    texture_destroy(red);
+    texture_destroy(blue);
+}
+
 TEST_F(MeshGlTest, CompiledListIsKeptAndSharedByCopies)
 {
     Polygon* p = polygon_from_xy(TRIANGLE, 3, 0xFFFFFFFF);

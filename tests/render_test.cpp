@@ -189,9 +189,15 @@ TEST_F(RenderStateTest, LightsEnableCachesItsFlag)
     EXPECT_TRUE(glIsEnabled(GL_LIGHT3)) << "off while already off must not touch GL";
     glDisable(GL_LIGHT3);
 
+    // Light 0 goes on; lights 1..7 still have GL's black defaults, which
+    // light nothing, so they stay out of the driver's work.
     lights_enable(1);
-    for (int i = 0; i < 8; i++) EXPECT_TRUE(glIsEnabled(GL_LIGHT0 + i)) << i;
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
+    for (int i = 1; i < 8; i++) EXPECT_FALSE(glIsEnabled(GL_LIGHT0 + i)) << i;
     EXPECT_TRUE(lights_are_on());
+    // A light given parameters joins at once, and on every later switch-on.
+    light_apply(g_light, 5);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT5));
 
     // A second enable is skipped by the cache, even if GL changed meanwhile.
     glDisable(GL_LIGHT5);
@@ -201,6 +207,14 @@ TEST_F(RenderStateTest, LightsEnableCachesItsFlag)
     lights_enable(0);
     for (int i = 0; i < 8; i++) EXPECT_FALSE(glIsEnabled(GL_LIGHT0 + i)) << i;
     EXPECT_FALSE(lights_are_on());
+    lights_enable(1);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT5));
+    lights_enable(0);
+    const float black[4] = {0, 0, 0, 1};
+    for (GLenum pname : {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR}) glLightfv(GL_LIGHT5, pname, black);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
 }
 
 TEST_F(RenderStateTest, LightApplyUploadsPositionalLightInEyeSpace)
@@ -275,6 +289,59 @@ TEST_F(RenderStateTest, LightResetRestoresTheDefaultLight)
         EXPECT_EQ(g_light.ambient[i], expected.ambient[i]);
     }
     for (int i = 0; i < 3; i++) EXPECT_EQ(g_light.position[i], 0.0f);
+}
+
+// A steep quad far back, where float depth is coarsest, in flat colour.
+void far_tilted_quad(float r, float g, float depth_shift)
+{
+    glColor3f(r, g, 0);
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex3f(-0.5f, -0.5f, 0.90f + depth_shift);
+    glVertex3f(0.5f, -0.5f, 0.99f + depth_shift);
+    glVertex3f(0.5f, 0.5f, 0.99f + depth_shift);
+    glVertex3f(-0.5f, 0.5f, 0.90f + depth_shift);
+    glEnd();
+}
+
+// Every pixel of the quad's middle row (x 220..579) has the given red and green.
+void expect_middle_row(int r, int g, const char* what)
+{
+    for (int x = 220; x < 580; x++) {
+        const Rgb got = gl_read_pixel(x, 300);
+        ASSERT_EQ(got.r, r) << what << " at x " << x;
+        ASSERT_EQ(got.g, g) << what << " at x " << x;
+    }
+}
+
+TEST_F(RenderStateTest, DepthPrepassKeepsTheRealDrawAndRejectsWhatItHides)
+{
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+
+    depth_prepass_begin();
+    far_tilted_quad(1, 0, 0);
+    depth_prepass_end();
+    expect_middle_row(0, 0, "prepass wrote colour");
+    GLboolean mask[4] = {GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE};
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]) << "colour writes back on";
+    EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_FILL)) << "polygon offset restored";
+
+    far_tilted_quad(0, 1, 0.001f); // just behind: hidden, so rejected
+    expect_middle_row(0, 0, "hidden quad");
+    far_tilted_quad(1, 0, 0); // the real draw passes at every pixel
+    expect_middle_row(255, 0, "real draw");
+
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
 }
 
 TEST_F(RenderStateTest, DisplayListReplaysWhatItRecorded)

@@ -105,6 +105,31 @@ TEST_F(SceneToolkitGlTest, AccentShakeWithoutPulseDrawsNoRandomNumbers)
     for (int i = 0; i < 16; i++) EXPECT_EQ(m[i], (i % 5 == 0) ? 1.0f : 0.0f) << i;
 }
 
+// A tilt drawn once turns the matrix as accent_shake would, every time it is applied.
+TEST_F(SceneToolkitGlTest, AccentTiltAppliedTwiceMatchesTheShake)
+{
+    accent_pulse = 16;
+    const int fourth = rand_after(11, 3);
+    glLoadIdentity();
+    srand(11);
+    accent_shake();
+    float shaken[16];
+    modelview(shaken);
+
+    srand(11);
+    const Tilt tilt = accent_tilt();
+    EXPECT_EQ(rand(), fourth);
+    for (int pass = 0; pass < 2; pass++) {
+        glLoadIdentity();
+        tilt_apply(tilt);
+        float m[16];
+        modelview(m);
+        for (int i = 0; i < 16; i++) EXPECT_EQ(m[i], shaken[i]) << "pass " << pass << " element " << i;
+    }
+    glLoadIdentity();
+    sync_reset();
+}
+
 TEST_F(SceneToolkitGlTest, AccentShakeDrawsThreeNumbersForATiltUnderOnePointSixDegrees)
 {
     accent_pulse = 16;
