@@ -54,11 +54,17 @@ void demo_picture_begin();
 void demo_picture_end();
 
 // Start-up before playback: the two fonts, then ten loading screens each
-// followed by a build step in load order, then the light reset. `after_step`,
+// followed by a build step in load order, then the light reset; the GL state
+// is then kept on the attribute stack for demo_rewind. `after_step`,
 // when given, is called after each build step with its number 1..10.
 void demo_load(void (*after_step)(int step) = nullptr);
 // Shutdown counterpart of demo_load: frees the large font.
 void demo_unload();
+// Makes the timeline ready to play again from its start as at the first
+// start, without loading again: the GL state loading left (kept by
+// demo_load), the light, the sync state, what the scenes build up over time
+// and the loop state. The music starts again apart (demo_audio_restart).
+void demo_rewind(DemoLoop* loop);
 
 // Milliseconds from a monotonic clock, wrapping at 2^32.
 uint32_t clock_ms();

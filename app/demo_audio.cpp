@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 static const double MS_PER_SECOND = 1000.0;
 
@@ -26,9 +28,21 @@ static Player* device_player(Song* song)
     return player;
 }
 
+static Song* demo_song()
+{
+    return song_create(SONG_STREAM, SONG_STREAM_SIZE, INSTRUMENT_TABLE, INSTRUMENT_TABLE_SIZE);
+}
+
+static void demo_player_start(Player* player, double start_seconds)
+{
+    player_set_row_callback(player, sync_callback);
+    const uint64_t frame = (uint64_t)std::llround(start_seconds * PLAYER_OUTPUT_RATE);
+    player_start_at(player, DEMO_MASTER_GAIN, DEMO_LOOP, frame);
+}
+
 bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds)
 {
-    audio->song = song_create(SONG_STREAM, SONG_STREAM_SIZE, INSTRUMENT_TABLE, INSTRUMENT_TABLE_SIZE);
+    *audio = DemoAudio{demo_song(), nullptr, device, 0, 0, 0};
     if (device) {
         audio->player = device_player(audio->song);
     } else {
@@ -36,11 +50,40 @@ bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds)
             ? player_create_offline(audio->song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH)
             : nullptr;
     }
+    // Playback's random numbers; a restart draws the same ones again.
+    audio->seed = (unsigned)time(nullptr);
+    srand(audio->seed);
     if (!audio->player) return false;
-    player_set_row_callback(audio->player, sync_callback);
-    const uint64_t frame = (uint64_t)std::llround(start_seconds * PLAYER_OUTPUT_RATE);
-    player_start_at(audio->player, DEMO_MASTER_GAIN, DEMO_LOOP, frame);
+    demo_player_start(audio->player, start_seconds);
     return true;
+}
+
+void demo_audio_restart(DemoAudio* audio)
+{
+    srand(audio->seed);
+    if (!audio->player) return;
+    // The new player shares the open device before the old one lets it go,
+    // so the device is never closed and opened again.
+    Song* song = demo_song();
+    Player* player = audio->device
+        ? player_create(song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH)
+        : player_create_offline(song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
+    player_stop(audio->player);
+    const AudioPlayed played = audio_queue_played(audio_clock_us());
+    audio->underruns_before += played.underruns;
+    audio->underrun_bytes_before += played.underrun_bytes;
+    player_destroy(audio->player);
+    song_destroy(audio->song);
+    audio_queue_reset();
+    audio->song = song;
+    audio->player = player;
+    srand(audio->seed);
+    if (player) demo_player_start(player, 0.0);
+}
+
+void demo_audio_pause(DemoAudio* audio, bool paused)
+{
+    if (audio->player) player_pause(audio->player, paused);
 }
 
 void demo_audio_sync(DemoAudio* audio)
@@ -48,20 +91,21 @@ void demo_audio_sync(DemoAudio* audio)
     if (audio->player) player_sync(audio->player);
 }
 
-static void report_underruns()
+static void report_underruns(const DemoAudio* audio)
 {
     const AudioPlayed played = audio_queue_played(audio_clock_us());
-    if (played.underruns == 0) return;
-    const long ms = std::lround(played.underrun_bytes * MS_PER_SECOND / AUDIO_BYTES_PER_SECOND);
-    fprintf(stderr, "quiet-harbor: %u underrun%s, %ld ms of silence\n", played.underruns,
-            played.underruns == 1 ? "" : "s", ms);
+    const uint32_t underruns = audio->underruns_before + played.underruns;
+    if (underruns == 0) return;
+    const uint64_t bytes = audio->underrun_bytes_before + played.underrun_bytes;
+    const long ms = std::lround(bytes * MS_PER_SECOND / AUDIO_BYTES_PER_SECOND);
+    fprintf(stderr, "quiet-harbor: %u underrun%s, %ld ms of silence\n", underruns, underruns == 1 ? "" : "s", ms);
 }
 
 void demo_audio_stop(DemoAudio* audio)
 {
     if (audio->player) {
         player_stop(audio->player);
-        if (audio->player->has_device) report_underruns();
+        if (audio->player->has_device) report_underruns(audio);
         player_destroy(audio->player);
         audio->player = nullptr;
     }
@@ -73,11 +117,22 @@ void demo_clock_start(DemoClock* clock, const DemoAudio* audio, float start)
 {
     clock->start = start;
     clock->start_ms = clock_ms();
+    clock->paused_ms = 0;
+    clock->paused = false;
     clock->follow = audio->player && audio->player->has_device ? audio->player : nullptr;
+}
+
+void demo_clock_pause(DemoClock* clock, bool paused)
+{
+    if (paused == clock->paused) return;
+    clock->paused = paused;
+    if (paused) clock->paused_ms = clock_ms();
+    else clock->start_ms += clock_ms() - clock->paused_ms;
 }
 
 float demo_clock_seconds(const DemoClock* clock)
 {
     if (clock->follow) return (float)(clock->start + player_played_seconds(clock->follow));
-    return clock->start + (float)(clock_ms() - clock->start_ms) / 1000.0f;
+    const uint32_t now = clock->paused ? clock->paused_ms : clock_ms();
+    return clock->start + (float)(now - clock->start_ms) / 1000.0f;
 }

@@ -13,6 +13,10 @@
 struct DemoAudio {
     Song* song;     // owned; null if the song data was rejected
     Player* player; // owned; null without a sound device: the presentation is silent
+    bool device;    // the player plays on the sound device
+    unsigned seed;  // the random numbers' seed at the start, for every restart
+    uint32_t underruns_before;       // underruns of the passes before a restart
+    uint64_t underrun_bytes_before;  // and the silence they played
 };
 
 const float DEMO_MASTER_GAIN = 1.4f;
@@ -28,6 +32,12 @@ const uint8_t DEMO_LOOP = 1;
 // thrown away unheard and unreported. Returns true when there is a player;
 // with `device` and none, says on stderr why there is no sound.
 bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds = 0.0);
+// Plays the music again from its start as at the first start: a new song and
+// player (the sound device stays open), the sync callback, the random
+// numbers' seed of the first start. Silent without a player.
+void demo_audio_restart(DemoAudio* audio);
+// Holds the music where it is, or lets it play on from there.
+void demo_audio_pause(DemoAudio* audio, bool paused);
 // After every swap: the cells now due reach the sync state (player_sync).
 // Nothing without a player.
 void demo_audio_sync(DemoAudio* audio);
@@ -38,12 +48,18 @@ void demo_audio_stop(DemoAudio* audio);
 // The presentation's clock, in seconds from the start of the timeline.
 struct DemoClock {
     float start;            // timeline seconds at playback start
-    uint32_t start_ms;      // clock_ms() at playback start
+    uint32_t start_ms;      // clock_ms() at playback start, moved on by pauses
+    uint32_t paused_ms;     // clock_ms() when paused
+    bool paused;
     const Player* follow;   // the device player whose sound sets the time, or null
 };
 
-// Starts the clock at `start` seconds, right after demo_audio_start.
+// Starts the clock at `start` seconds, right after demo_audio_start (or
+// demo_audio_restart).
 void demo_clock_start(DemoClock* clock, const DemoAudio* audio, float start);
+// Stops the clock, or lets it go on from where it stopped. The clock that
+// follows the music stops with it (demo_audio_pause).
+void demo_clock_pause(DemoClock* clock, bool paused);
 // While a sound device plays the music, the time is where the music is (so a
 // stall or an underrun holds the pictures back with the sound); otherwise
 // the time elapsed on the clock.

@@ -10,7 +10,7 @@
 #include <cstring>
 
 static const char USAGE[] = "Usage: quiet-harbor [--window] [--start SECONDS] [--size WxH|desktop] [--msaa N] "
-                            "[--no-vsync] [--captions] [--stats] [--help] [--version]\n";
+                            "[--no-vsync] [--captions] [--loop] [--stats] [--help] [--version]\n";
 static const char HELP[] =
     "Plays the Quiet harbor presentation: 225 seconds of pictures and music.\n"
     "\n"
@@ -33,6 +33,8 @@ static const char HELP[] =
     "                   fade faster\n"
     "  --captions       draw the captions: \"Loading...\", the title lines and\n"
     "                   the credits (without it they are not drawn)\n"
+    "  --loop           at the end, start again from the beginning, as at the\n"
+    "                   first start, until Escape or closing the window\n"
     "  --stats          at exit, the renderer's name and one line per scene on\n"
     "                   stderr: the frames drawn, the median and 95th-percentile\n"
     "                   time from one frame to the next, and the slowest frame\n"
@@ -40,7 +42,8 @@ static const char HELP[] =
     "  --help           show this help and exit\n"
     "  --version        show the name and version and exit\n"
     "\n"
-    "Escape ends the presentation, and so does closing the window.\n";
+    "Escape ends the presentation, and so does closing the window. Space\n"
+    "pauses picture and music together and resumes them where they stopped.\n";
 
 // Most samples per pixel --msaa takes; displays give at most 16 or 32.
 static const int MSAA_MAX = 64;
@@ -91,7 +94,7 @@ static const char* option_value(int argc, char** argv, int* i, const char* name)
 
 int demo_options_parse(int argc, char** argv, const char* version, DemoOptions* options)
 {
-    *options = DemoOptions{false, 0.0, WINDOW_WIDTH, WINDOW_HEIGHT, false, 1, true, false, false};
+    *options = DemoOptions{false, 0.0, WINDOW_WIDTH, WINDOW_HEIGHT, false, 1, true, false, false, false};
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         if (strcmp(arg, "--help") == 0) {
@@ -108,6 +111,8 @@ int demo_options_parse(int argc, char** argv, const char* version, DemoOptions* 
             options->window = true;
         } else if (strcmp(arg, "--captions") == 0) {
             options->captions = true;
+        } else if (strcmp(arg, "--loop") == 0) {
+            options->loop = true;
         } else if (strcmp(arg, "--stats") == 0) {
             options->stats = true;
         } else if (strcmp(arg, "--no-vsync") == 0) {

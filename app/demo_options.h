@@ -1,6 +1,6 @@
 // The presentation's command line: quiet-harbor [--window] [--start SECONDS]
-// [--size WxH|desktop] [--msaa N] [--no-vsync] [--captions] [--stats] [--help]
-// [--version].
+// [--size WxH|desktop] [--msaa N] [--no-vsync] [--captions] [--loop] [--stats]
+// [--help] [--version].
 #pragma once
 
 struct DemoOptions {
@@ -12,6 +12,7 @@ struct DemoOptions {
     int samples;     // --msaa: samples per pixel asked for, 1 = off
     bool vsync;      // swaps wait for the display; off with --no-vsync
     bool captions;   // draw the captions
+    bool loop;       // start again from 0 at the end, until Escape
     bool stats;      // frame times per scene on stderr at exit
 };
 

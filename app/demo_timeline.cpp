@@ -154,9 +154,28 @@ void demo_load(void (*after_step)(int step))
         if (after_step) after_step(k);
     }
     light_reset();
+    // Every pass of the timeline starts from this state (demo_rewind).
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
 }
 
-void demo_unload() { font_free(g_font_large); }
+void demo_unload()
+{
+    glPopAttrib();
+    font_free(g_font_large);
+}
+
+void demo_rewind(DemoLoop* loop)
+{
+    // The lights' switch remembers what it did: off first, so that it agrees
+    // with the state put back.
+    lights_enable(0);
+    glPopAttrib();
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    light_reset();
+    sync_reset();
+    scenes_rewind();
+    demo_loop_init(loop);
+}
 
 uint32_t clock_ms()
 {

@@ -1,6 +1,6 @@
 // Entry point: read the options, open the window, load behind the loading
-// screen, then run the frame loop until the timeline ends, Escape is pressed
-// or the window closes.
+// screen, then run the frame loop until the timeline ends (or, looping, for
+// ever), Escape is pressed or the window closes. Space pauses and resumes.
 #include "app/demo.h"
 #include "app/demo_audio.h"
 #include "app/demo_options.h"
@@ -13,8 +13,10 @@
 #include <cstdio>
 #include <ctime>
 
-// The loop's only pause: 10 microseconds per pass.
+// The loop's only pause: 10 microseconds per pass; 10 ms while paused, when
+// nothing is drawn.
 static const long FRAME_SLEEP_NS = 10000;
+static const long PAUSED_SLEEP_NS = 10000000;
 static const int EXIT_USAGE = 2;
 static const double MS_PER_SECOND = 1000.0;
 
@@ -41,48 +43,77 @@ static void frame_times_add(FrameTimes* times, const DemoLoop& loop, float time)
     times->last_swap = now;
 }
 
-// Returns true when the event ends the presentation or skips this pass's frame.
-static bool handle_event(const SDL_Event& event, bool* stop)
+// What the frame loop runs with, and what the keys have asked of it.
+struct Playback {
+    DemoAudio* audio;
+    DemoClock clock;
+    DemoLoop loop;
+    FrameTimes* times;
+    bool looping; // --loop: the timeline starts again at its end
+    bool stop;    // Escape, a close request, or the end without looping
+    bool paused;  // Space
+};
+
+// Returns true when the event ends the presentation or skips this pass's
+// frame: Escape and a close request end it, Space pauses or resumes, and
+// any key skips the frame.
+static bool handle_event(const SDL_Event& event, Playback* p)
 {
     if (event.type == SDL_QUIT) {
-        *stop = true;
+        p->stop = true;
         return true;
     }
-    if (event.type == SDL_KEYDOWN) {
-        if (event.key.keysym.sym == SDLK_ESCAPE) *stop = true;
-        return true;
+    if (event.type != SDL_KEYDOWN) return false;
+    if (event.key.keysym.sym == SDLK_ESCAPE) p->stop = true;
+    if (event.key.keysym.sym == SDLK_SPACE) {
+        // Picture and music stop together and go on from where they stopped.
+        p->paused = !p->paused;
+        demo_audio_pause(p->audio, p->paused);
+        demo_clock_pause(&p->clock, p->paused);
+        // The paused time is no frame's.
+        if (!p->paused) p->times->last_swap = -1.0;
     }
-    return false;
+    return true;
 }
 
-// The frame loop, from `start` seconds until the timeline ends, Escape is
-// pressed or the window closes.
-static void play(DemoAudio* audio, float start, FrameTimes* times)
+// At the timeline's end: stop, or start again from 0 as at the first start.
+static void timeline_ended(Playback* p)
 {
-    DemoLoop loop;
-    demo_loop_init(&loop);
-    DemoClock clock;
-    demo_clock_start(&clock, audio, start);
+    if (!p->looping) {
+        p->stop = true;
+        return;
+    }
+    demo_rewind(&p->loop);
+    demo_audio_restart(p->audio);
+    demo_clock_start(&p->clock, p->audio, 0.0f);
+    p->times->last_swap = -1.0;
+}
 
-    bool stop = false;
-    while (!stop) {
-        // Events: Escape or a close request end the loop; any key skips a frame.
+// The frame loop, from `start` seconds until the timeline ends (unless
+// looping), Escape is pressed or the window closes.
+static void play(DemoAudio* audio, float start, bool looping, FrameTimes* times)
+{
+    Playback p = {audio, {}, {}, times, looping, false, false};
+    demo_loop_init(&p.loop);
+    demo_clock_start(&p.clock, audio, start);
+    while (!p.stop) {
+        // Events: one per pass.
         SDL_Event event;
         bool skip_frame = false;
-        if (SDL_PollEvent(&event)) skip_frame = handle_event(event, &stop);
+        if (SDL_PollEvent(&event)) skip_frame = handle_event(event, &p);
 
-        if (!skip_frame) {
+        if (!skip_frame && !p.paused) {
             // Time: where the music is, or the clock when there is no sound.
-            const float time = demo_clock_seconds(&clock);
+            const float time = demo_clock_seconds(&p.clock);
             // Draw
-            demo_draw_frame(&loop, time);
-            if (loop.stop) stop = true;
+            demo_draw_frame(&p.loop, time);
             swap_buffers();
-            frame_times_add(times, loop, time);
+            frame_times_add(times, p.loop, time);
+            if (p.loop.stop) timeline_ended(&p);
             // Music: the beats and accents now due, for the next frame.
             demo_audio_sync(audio);
         }
-        const timespec pause = {0, FRAME_SLEEP_NS};
+        const timespec pause = {0, p.paused ? PAUSED_SLEEP_NS : FRAME_SLEEP_NS};
         nanosleep(&pause, nullptr);
     }
 }
@@ -112,7 +143,7 @@ int main(int argc, char** argv)
     demo_audio_sync(&audio);
 
     FrameTimes times = {options.stats ? demo_stats_create() : nullptr, -1.0};
-    play(&audio, (float)options.start, &times);
+    play(&audio, (float)options.start, options.loop, &times);
 
     demo_audio_stop(&audio);
     if (times.stats) demo_stats_print(times.stats, stderr, "quiet-harbor", demo_stats_renderer());

@@ -27,6 +27,7 @@ bool music_start(CaptureMusic* music, double first, double end, MusicSink sink, 
         capture_error("the music could not be started");
         return false;
     }
+    music->audio.seed = CAPTURE_RANDOM_SEED;
     srand(CAPTURE_RANDOM_SEED);
     return true;
 }

@@ -24,7 +24,8 @@ static const float LATTICE_STEP = 16.0f;
 static const float LATTICE_HALF = 128.0f;
 static const uint32_t LATTICE_COLOUR = 0xFFF0F0F0;
 
-// Scene 7 state; spin only ever grows, across re-entries too.
+// Scene 7 state; spin only ever grows, across re-entries too (until the
+// timeline plays again from its start).
 static Texture* s_cell_texture = nullptr;
 static Texture* s_urchin_texture = nullptr;
 static Mesh* s_cell_sphere = nullptr;
@@ -39,6 +40,7 @@ static Mesh* s_lattice_room = nullptr;
 static Orb* s_orb = nullptr;
 
 float scene7_spin() { return s_spin; }
+void scene7_rewind() { s_spin = 0.0f; }
 const Mesh* scene7_urchin() { return s_urchin; }
 const Mesh* scene8_lattice_room() { return s_lattice_room; }
 

@@ -26,6 +26,8 @@ static Texture* s_flake_texture = nullptr;
 static Texture* s_sky_texture = nullptr;
 static Mesh* s_sky = nullptr;
 static Flake s_flakes[FLAKE_COUNT];
+// The flakes as loading made them, for the timeline's next pass.
+static Flake s_loaded_flakes[FLAKE_COUNT];
 // demo_time of the scene's previous frame.
 static float s_last_time = 0.0f;
 
@@ -108,6 +110,13 @@ void scene9_build()
     mesh_compile(s_sky);
 
     for (Flake& flake : s_flakes) scene9_make_flake(&flake);
+    for (int i = 0; i < FLAKE_COUNT; i++) s_loaded_flakes[i] = s_flakes[i];
+}
+
+void scene9_rewind()
+{
+    for (int i = 0; i < FLAKE_COUNT; i++) s_flakes[i] = s_loaded_flakes[i];
+    s_last_time = 0.0f;
 }
 
 // Seconds since the previous frame of this scene, at most FLAKE_MAX_STEP.

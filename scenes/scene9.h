@@ -23,3 +23,5 @@ const float FLAKE_CEILING = 14.0f;
 void flake_move(Flake* flake, float dt);
 // The 35 flakes of the loaded scene, in build order.
 Flake* scene9_flakes();
+// The flakes back where loading put them.
+void scene9_rewind();

@@ -15,6 +15,11 @@ void scene8_build();
 void scene9_build();
 void hidden_build(); // objects for no shown scene; keeps the count of ten
 
+// Puts back what the render steps build up over time (scene 7's spin, scene
+// 9's flakes) as loading left it, so the timeline can play again from its
+// start as at the first start.
+void scenes_rewind();
+
 // Render steps, drawn into the letterbox viewport with colour and depth cleared.
 void scene1_render(float t, int first_frame);
 void scene2_render(float t, int first_frame);

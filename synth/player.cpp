@@ -271,6 +271,12 @@ void player_stop(Player* player)
     if (player->has_device) SDL_PauseAudio(1);
 }
 
+void player_pause(Player* player, bool paused)
+{
+    if (!player->playing || !player->has_device) return;
+    SDL_PauseAudio(paused ? 1 : 0);
+}
+
 double player_played_seconds(const Player* player)
 {
     const uint64_t bytes = audio_queue_played(audio_clock_us()).bytes;

@@ -118,6 +118,11 @@ void player_render_ahead(Player* player);
 int player_sync(Player* player);
 // Stops the render thread and pauses the device; does nothing when not playing.
 void player_stop(Player* player);
+// Holds the sound device (paused is true) or lets it play on from the very
+// frame where it stopped. The queue stays full meanwhile and nothing played
+// is lost or repeated; a held device counts no underruns. Does nothing
+// offline or when not playing.
+void player_pause(Player* player, bool paused);
 // Seconds of this player's sound the device has played by now, following it
 // between its requests; stands still while the device plays silence.
 double player_played_seconds(const Player* player);

@@ -241,3 +241,26 @@ TEST_F(Scenes789Test, FlakesMoveByTheFrameTimeAtMostAFifthOfASecondAndWrapBelowM
 }
 
 } // namespace
+
+// What the scenes build up over time (scene 7's spin, scene 9's flakes) and
+// the GL state the frames leave are put back: after a pass through beats,
+// falling flakes and the credits, the same frames come out again.
+TEST_F(Scenes789Test, RewindDrawsTheTimelineAgainAsFromItsStart)
+{
+    const float times[] = {0.5f, 150.0f, 210.0f};
+    DemoLoop loop;
+    demo_rewind(&loop);
+    std::vector<Image> first;
+    for (float t : times) first.push_back(draw_frame_in(&loop, t));
+    for (float t : {151.0f, 152.0f, 211.0f, 215.0f, 221.0f, 224.0f}) {
+        beat_flag = 1;
+        accent_pulse = 16;
+        demo_draw_frame(&loop, t);
+    }
+    EXPECT_NE(scene7_spin(), 0.0f);
+    demo_rewind(&loop);
+    EXPECT_EQ(scene7_spin(), 0.0f);
+    EXPECT_EQ(loop.last_scene, 0);
+    for (size_t i = 0; i < first.size(); i++)
+        EXPECT_TRUE(draw_frame_in(&loop, times[i]) == first[i]) << "frame at " << times[i] << " s";
+}

@@ -38,6 +38,12 @@ Image draw_frame(float time)
     return offscreen_read_rgb(WINDOW_WIDTH, WINDOW_HEIGHT);
 }
 
+Image draw_frame_in(DemoLoop* loop, float time)
+{
+    demo_draw_frame(loop, time);
+    return offscreen_read_rgb(WINDOW_WIDTH, WINDOW_HEIGHT);
+}
+
 Image draw_unfaded(RenderStep step, float t)
 {
     demo_picture_begin();

@@ -26,6 +26,8 @@ inline const uint8_t* pixel(const Image& im, int x, int y) { return &im[3 * (y *
 
 // One frame through the frame code, as a fresh capture draws it at `time`.
 Image draw_frame(float time);
+// One frame through the frame code at `time`, continuing `loop`.
+Image draw_frame_in(DemoLoop* loop, float time);
 // The same scene time drawn by the render step alone (first frame, no fade).
 Image draw_unfaded(RenderStep step, float t);
 
