@@ -65,20 +65,27 @@ static int32_t font_failed(const char* face, const char* why)
 // The file fontconfig picks for the face at `size` pixels, or false.
 static bool font_file_find(const char* face, int size, char* path, size_t path_size, int* index)
 {
-    if (!FcInit()) return false;
+    // A configuration of our own, released after the lookup: nothing of
+    // fontconfig stays allocated once the fonts are made.
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (!config) return false;
     FcPattern* pattern = FcPatternBuild(nullptr, FC_FAMILY, FcTypeString, (const FcChar8*)face, FC_PIXEL_SIZE,
                                         FcTypeDouble, (double)size, (char*)nullptr);
-    if (!pattern) return false;
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    if (!pattern) {
+        FcConfigDestroy(config);
+        return false;
+    }
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     FcPatternDestroy(pattern);
     FcChar8* file = nullptr;
     const bool found = match && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
                        FcPatternGetInteger(match, FC_INDEX, 0, index) == FcResultMatch;
     if (found) snprintf(path, path_size, "%s", (const char*)file);
     if (match) FcPatternDestroy(match);
+    FcConfigDestroy(config);
     return found;
 }
 
