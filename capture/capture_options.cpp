@@ -7,12 +7,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 static const char* const USAGE =
     "Usage: quiet-harbor-capture --at SECONDS --out FILE.png [--fps RATE]\n"
     "       quiet-harbor-capture [--from A] [--to B] [--fps RATE] --out DIR [--audio FILE.wav]\n"
     "       quiet-harbor-capture --video FILE [--from A] [--to B] [--fps RATE]\n"
     "       quiet-harbor-capture --audio-only --out FILE.wav [--seconds S]\n"
+    "       quiet-harbor-capture --join --video FILE PART...\n"
     "\n"
     "Renders the presentation offscreen (800 x 600, letterbox bands included)\n"
     "with a virtual clock and writes PNG images or a video with sound; renders\n"
@@ -43,6 +45,15 @@ static const char* const USAGE =
     "                 ffmpeg program: .mp4 (H.264 and AAC), .mkv (lossless FFV1\n"
     "                 and FLAC) or .webm (VP9 and Opus); alone, the whole\n"
     "                 presentation at 60 frames per second\n"
+    "  --jobs N       with a sequence or video: share the frames among N\n"
+    "                 processes, each rendering one stretch of them (default:\n"
+    "                 one per processor core, at most 2; 1 with --stats); the\n"
+    "                 frames, the names and the video are those of one process\n"
+    "  --join         join the videos PART... (each a --video capture of a\n"
+    "                 stretch, made with the same settings, in any order, the\n"
+    "                 stretches adjoining) into the --video FILE, of the same\n"
+    "                 format: the pictures are copied, the sound of the whole\n"
+    "                 span is rendered anew\n"
     "  --audio FILE   with a sequence: also write the sound of the captured span\n"
     "                 (the first frame to the end of the last) to FILE\n"
     "  --audio-only   render the music alone, as fast as possible\n"
@@ -84,12 +95,48 @@ static bool parse_number(const char* text, double* value)
 static bool in_timeline(double seconds) { return seconds >= 0 && seconds <= TIMELINE_END; }
 
 struct SeenOptions {
-    bool audio_only, at, from, to, fps, seconds, stats, force;
+    bool audio_only, at, from, to, fps, seconds, stats, force, jobs, join;
 };
+
+// Whole numbers of processes, 1..JOBS_MAX.
+static bool parse_jobs(const char* text, int* jobs)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long value = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < 1 || value > JOBS_MAX) return false;
+    *jobs = (int)value;
+    return true;
+}
+
+static const char* join_problem(const CaptureOptions& o, const SeenOptions& seen)
+{
+    if (!seen.join) return o.parts.empty() ? nullptr : "an argument that is no option: only --join takes parts";
+    if (seen.audio_only || seen.at || seen.from || seen.to || seen.fps || seen.seconds || seen.stats || seen.force ||
+        seen.jobs || o.captions || !o.out.empty() || !o.audio.empty())
+        return "--join takes only --video FILE, the parts and --quiet";
+    int format = 0;
+    if (o.video.empty()) return "--join needs --video FILE, the video to write";
+    if (!video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv or .webm";
+    if (o.parts.empty()) return "--join needs the videos to join after its options";
+    return nullptr;
+}
+
+// The processes a sequence or video is shared among, when not given.
+static int default_jobs(const CaptureOptions& o)
+{
+    if (o.stats || (o.mode != CAPTURE_SEQUENCE && o.mode != CAPTURE_VIDEO)) return 1;
+    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    return cores < 1 ? 1 : cores < JOBS_DEFAULT_MAX ? (int)cores : JOBS_DEFAULT_MAX;
+}
 
 static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen)
 {
     const bool span = seen.from || seen.to;
+    if (o.mode == CAPTURE_JOIN || !o.parts.empty()) return join_problem(o, seen);
+    if (seen.jobs && o.mode != CAPTURE_SEQUENCE && o.mode != CAPTURE_VIDEO)
+        return "--jobs goes with a sequence (--from/--to) or a video";
+    if (seen.jobs && o.jobs > 1 && seen.stats) return "--stats times frames drawn in one process: it takes --jobs 1";
     if (o.mode == CAPTURE_AUDIO_ONLY) {
         if (seen.at || span || seen.fps || seen.stats || seen.force || !o.video.empty() || !o.audio.empty())
             return "--audio-only takes only --out and --seconds";
@@ -122,6 +169,7 @@ static bool read_flag(const std::string& arg, CaptureOptions* o, SeenOptions* se
     else if (arg == "--stats") seen->stats = o->stats = true;
     else if (arg == "--captions") o->captions = true;
     else if (arg == "--force") seen->force = o->force = true;
+    else if (arg == "--join") seen->join = true;
     else return false;
     return true;
 }
@@ -139,6 +187,7 @@ static bool read_option(const std::string& arg, const char* value, CaptureOption
     else if (arg == "--to" && numeric) seen->to = true, o->to = number;
     else if (arg == "--seconds" && numeric) seen->seconds = true, o->seconds = number;
     else if (arg == "--fps" && frame_rate_parse(value, &o->fps)) seen->fps = true;
+    else if (arg == "--jobs" && parse_jobs(value, &o->jobs)) seen->jobs = true;
     else return false;
     return true;
 }
@@ -152,6 +201,10 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
         if (arg == "--help" || arg == "-h") return 1;
         if (arg == "--version") return 3;
         if (read_flag(arg, o, &seen)) continue;
+        if (!arg.empty() && arg[0] != '-') {
+            o->parts.push_back(arg);
+            continue;
+        }
         if (i + 1 >= argc) {
             fprintf(stderr, "quiet-harbor-capture: %s needs a value\n", arg.c_str());
             return 2;
@@ -163,7 +216,8 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
             return 2;
         }
     }
-    if (seen.audio_only) o->mode = CAPTURE_AUDIO_ONLY;
+    if (seen.join) o->mode = CAPTURE_JOIN;
+    else if (seen.audio_only) o->mode = CAPTURE_AUDIO_ONLY;
     else if (seen.at) o->mode = CAPTURE_FRAME;
     else if (!o->video.empty()) o->mode = CAPTURE_VIDEO;
     const char* problem = mode_problem(*o, seen);
@@ -171,5 +225,25 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
         fprintf(stderr, "quiet-harbor-capture: %s\n%s", problem, USAGE);
         return 2;
     }
+    if (!seen.jobs) o->jobs = default_jobs(*o);
     return 0;
+}
+
+std::vector<std::string> capture_picture_options(int argc, char** argv)
+{
+    static const char* const OWN[] = {"--from", "--to", "--out", "--video", "--audio", "--jobs",
+                                      "--quiet", "--stats", "--force"};
+    std::vector<std::string> kept;
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        CaptureOptions scratch;
+        SeenOptions seen = {};
+        const bool flag = read_flag(arg, &scratch, &seen);
+        bool own = false;
+        for (const char* name : OWN) own = own || arg == name;
+        if (!own) kept.push_back(arg);
+        if (!flag && i + 1 < argc && !own) kept.push_back(argv[i + 1]);
+        if (!flag) i++;
+    }
+    return kept;
 }

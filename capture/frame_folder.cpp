@@ -58,6 +58,15 @@ static int fail(int fd, std::string* error, const std::string& message)
     return -1;
 }
 
+int64_t frame_folder_count(int folder_fd)
+{
+    std::vector<std::string> names;
+    old_frames(folder_fd, &names);
+    int64_t frames = 0;
+    for (const std::string& name : names) frames += is_frame_name(name) ? 1 : 0;
+    return frames;
+}
+
 int frame_name_digits(int64_t count)
 {
     int digits = 1;
