@@ -75,6 +75,6 @@ int main(int argc, char** argv)
     progress_init(&progress, options.quiet || g_worker.active);
     if (options.mode == CAPTURE_AUDIO_ONLY) return capture_audio_only(options, &progress);
     if (options.mode == CAPTURE_JOIN) return capture_join(options, &progress);
-    if (options.jobs > 1) return capture_jobs(options, argc, argv, &progress);
+    if (options.jobs != 1) return capture_jobs(options, argc, argv, &progress);
     return capture_frames(options, &progress);
 }

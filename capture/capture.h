@@ -24,10 +24,7 @@ enum CaptureMode {
     CAPTURE_JOIN,       // --join: videos of adjoining stretches as one video
 };
 
-// Processes a sequence or video is shared among: one per core up to here
-// (see capture_jobs.cpp for what the measurements showed), and at most
-// JOBS_MAX however many cores there are.
-const int JOBS_DEFAULT_MAX = 2;
+// Processes a sequence or video may be shared among.
 const int JOBS_MAX = JOBS_PARTS_MAX;
 
 struct CaptureOptions {
@@ -43,7 +40,7 @@ struct CaptureOptions {
     bool stats = false;                 // frame times per scene at the end
     bool captions = false;              // the title and credits drawn (--captions)
     bool force = false;                 // a sequence replaces another capture's frames in its folder
-    int jobs = 0;                       // processes sharing the frames; 0 until chosen
+    int jobs = 0;                       // processes sharing the frames; 0: chosen for the machine
     std::vector<std::string> parts;     // --join: the videos to join
 };
 
@@ -112,8 +109,9 @@ FILE* music_track(double first, double end, Progress* progress);
 // Runs of each mode; return the exit status.
 int capture_audio_only(const CaptureOptions& options, Progress* progress);
 int capture_frames(const CaptureOptions& options, Progress* progress);
-// A sequence or video shared among options.jobs processes (argv gives the
-// options they are started with).
+// A sequence or video shared among options.jobs processes, or as many as
+// suit the machine and the span when 0 (argv gives the options they are
+// started with).
 int capture_jobs(const CaptureOptions& options, int argc, char** argv, Progress* progress);
 int capture_join(const CaptureOptions& options, Progress* progress);
 
@@ -134,6 +132,8 @@ bool worker_start(std::string* error);
 // Tells the parent how many frames are saved (at most ten times a second,
 // and always the last).
 void worker_report_saved(int64_t saved, bool last);
+// Tells the parent the ffmpeg process this worker started.
+void worker_report_child(pid_t pid);
 // Tells the parent where the time went (seconds, in the order of the summary).
 void worker_report_times(const std::vector<double>& times);
 

@@ -99,6 +99,7 @@ static bool video_start(FrameRun* run)
                         fileno(run->sound), video_span_comment(span), &error);
         if (!ok) capture_error(error);
         pending_watch_child(run->video.pid);
+        if (ok) worker_report_child(run->video.pid);
     }
     run->sound_time = progress_clock() - begin;
     return ok;

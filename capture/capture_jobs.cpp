@@ -48,6 +48,11 @@ enum WorkerTime {
 // longer fits the scenes costs speed, never a wrong frame.
 static const double DRAW_COST[TIMELINE_ENTRIES] = {82, 86, 35, 64, 57, 109, 164, 68, 98, 4};
 static const double PLAY_THROUGH_COST = 1.8;
+// Without --jobs: one process per core, up to JOBS_DEFAULT_MAX, and only as
+// many as have each at least this much drawing to do (in the units above,
+// about 5 s here), as every process first loads for about a second.
+static const int JOBS_DEFAULT_MAX = 2;
+static const double MIN_STRETCH_COST = 5000;
 
 CaptureWorker g_worker = {false, -1, 0, 0};
 
@@ -88,6 +93,13 @@ void worker_report_saved(int64_t saved, bool last)
     report(line);
 }
 
+void worker_report_child(pid_t pid)
+{
+    char line[64];
+    snprintf(line, sizeof line, "@child %lld\n", (long long)pid);
+    if (g_worker.active) report(line);
+}
+
 void worker_report_times(const std::vector<double>& times)
 {
     std::string line = "@times";
@@ -104,6 +116,7 @@ struct Worker {
     std::vector<std::string> messages;
     int64_t first, count; // its saved frames, numbered within the whole capture
     int64_t saved;
+    pid_t child;          // its ffmpeg, as it reported; 0 for none
     double times[TIME_COUNT];
     PendingFile part;     // a video's part
 };
@@ -152,6 +165,16 @@ static std::vector<int64_t> jobs_split(const FramePlan& plan, int jobs)
         else low = allowed;
     }
     return best;
+}
+
+static int jobs_automatic(const FramePlan& plan)
+{
+    double cost = 0.0;
+    for (int64_t i = 0; i < plan.count; i++) cost += frame_cost(plan, i);
+    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    int jobs = cores < 1 ? 1 : cores < JOBS_DEFAULT_MAX ? (int)cores : JOBS_DEFAULT_MAX;
+    while (jobs > 1 && cost < MIN_STRETCH_COST * jobs) jobs--;
+    return jobs;
 }
 
 // Seconds as the worker's command line gives them: read back, they are the
@@ -268,6 +291,8 @@ static void worker_line(Worker* w, const std::string& line)
 {
     if (line.compare(0, 7, "@saved ") == 0) {
         w->saved = strtoll(line.c_str() + 7, nullptr, 10);
+    } else if (line.compare(0, 7, "@child ") == 0) {
+        w->child = (pid_t)strtol(line.c_str() + 7, nullptr, 10);
     } else if (line.compare(0, 7, "@times ") == 0) {
         const char* p = line.c_str() + 7;
         for (double& t : w->times) t = strtod(p, (char**)&p);
@@ -290,6 +315,11 @@ static void worker_ended(JobRun* run, Worker* w, int status)
         }
         return;
     }
+    // A worker killed outright leaves its ffmpeg, which we inherit as its
+    // subreaper, and its temporaries.
+    if (w->child != 0 && kill(w->child, SIGKILL) == 0) waitpid(w->child, nullptr, 0);
+    if (run->folder_fd >= 0) frame_folder_remove_temporaries(run->folder_fd);
+    else pending_remove_temporaries_of(w->part);
     if (run->failed) return;
     run->failed = true;
     stop_workers(run);
@@ -480,8 +510,11 @@ int capture_jobs(const CaptureOptions& options, int argc, char** argv, Progress*
     run.progress = progress;
     run.plan = frame_plan(options);
     run.folder_fd = -1;
-    const std::vector<int64_t> starts = jobs_split(run.plan, options.jobs);
+    const std::vector<int64_t> starts =
+        jobs_split(run.plan, options.jobs > 0 ? options.jobs : jobs_automatic(run.plan));
     if (starts.size() <= 2) return capture_frames(options, progress);
+    // The ffmpeg of a worker that was killed becomes ours, to be stopped.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     for (size_t i = 0; i + 1 < starts.size(); i++) {
         Worker w = {};
         w.first = starts[i];

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 static const char* const USAGE =
     "Usage: quiet-harbor-capture --at SECONDS --out FILE.png [--fps RATE]\n"
@@ -46,14 +45,15 @@ static const char* const USAGE =
     "                 and FLAC) or .webm (VP9 and Opus); alone, the whole\n"
     "                 presentation at 60 frames per second\n"
     "  --jobs N       with a sequence or video: share the frames among N\n"
-    "                 processes, each rendering one stretch of them (default:\n"
-    "                 one per processor core, at most 2; 1 with --stats); the\n"
-    "                 frames, the names and the video are those of one process\n"
-    "  --join         join the videos PART... (each a --video capture of a\n"
-    "                 stretch, made with the same settings, in any order, the\n"
-    "                 stretches adjoining) into the --video FILE, of the same\n"
-    "                 format: the pictures are copied, the sound of the whole\n"
-    "                 span is rendered anew\n"
+    "                 processes (1 to 64), each rendering one stretch of them;\n"
+    "                 the frames, their names and the video are those of one\n"
+    "                 process. Default: one per processor core, at most 2; 1\n"
+    "                 for a span too short to gain from more, and with --stats\n"
+    "  --join         join the videos PART... into the --video FILE: captures\n"
+    "                 of adjoining stretches (on one machine or several), made\n"
+    "                 with the same settings, in FILE's format, in any order;\n"
+    "                 the pictures are copied, the sound of the whole span is\n"
+    "                 rendered anew\n"
     "  --audio FILE   with a sequence: also write the sound of the captured span\n"
     "                 (the first frame to the end of the last) to FILE\n"
     "  --audio-only   render the music alone, as fast as possible\n"
@@ -122,13 +122,7 @@ static const char* join_problem(const CaptureOptions& o, const SeenOptions& seen
     return nullptr;
 }
 
-// The processes a sequence or video is shared among, when not given.
-static int default_jobs(const CaptureOptions& o)
-{
-    if (o.stats || (o.mode != CAPTURE_SEQUENCE && o.mode != CAPTURE_VIDEO)) return 1;
-    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
-    return cores < 1 ? 1 : cores < JOBS_DEFAULT_MAX ? (int)cores : JOBS_DEFAULT_MAX;
-}
+
 
 static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen)
 {
@@ -225,7 +219,8 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
         fprintf(stderr, "quiet-harbor-capture: %s\n%s", problem, USAGE);
         return 2;
     }
-    if (!seen.jobs) o->jobs = default_jobs(*o);
+    // --stats times frames drawn alone; other modes have one frame or none.
+    if (!seen.jobs && (o->stats || (o->mode != CAPTURE_SEQUENCE && o->mode != CAPTURE_VIDEO))) o->jobs = 1;
     return 0;
 }
 

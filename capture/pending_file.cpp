@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <ctime>
 #include <fcntl.h>
 #include <mutex>
@@ -307,6 +308,31 @@ bool pending_open_part(PendingFile* file, const PendingFile& whole, const std::s
     const bool ok = create_temporary(file, folder_fd, folder + "/", "quiet-harbor-part", error, suffix);
     close(folder_fd);
     return ok;
+}
+
+void pending_remove_temporaries_of(const PendingFile& part)
+{
+    if (part.folder_fd < 0 || part.temporary.empty()) return;
+    long name_max = fpathconf(part.folder_fd, _PC_NAME_MAX);
+    if (name_max <= 0) name_max = NAME_MAX;
+    // As temporary_name makes them: the name, perhaps shortened, then six characters.
+    const std::string example = temporary_name(part.temporary, name_max, "");
+    const std::string prefix = example.substr(0, example.size() - RANDOM_CHARACTERS);
+    const int own = fcntl(part.folder_fd, F_DUPFD_CLOEXEC, 0);
+    DIR* folder = own >= 0 ? fdopendir(own) : nullptr;
+    if (!folder) {
+        if (own >= 0) close(own);
+        return;
+    }
+    // The copy shares the folder's read position with any earlier listing.
+    rewinddir(folder);
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name.size() == example.size() && name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
+    }
+    closedir(folder);
+    for (const std::string& name : names) unlinkat(part.folder_fd, name.c_str(), 0);
 }
 
 bool folder_sync(int folder_fd, const std::string& folder, std::string* error)

@@ -46,6 +46,9 @@ bool pending_open_in(PendingFile* file, int folder_fd, const std::string& folder
 // when `whole` is written in place. It is never committed: pending_discard
 // removes it.
 bool pending_open_part(PendingFile* file, const PendingFile& whole, const std::string& suffix, std::string* error);
+// Removes the temporaries that a capture writing `part` as its target left
+// when it was killed.
+void pending_remove_temporaries_of(const PendingFile& part);
 // Syncs the temporary file, gives it its permissions, renames it to the
 // target and syncs the folder. On failure removes the temporary.
 bool pending_commit(PendingFile* file, std::string* error);
