@@ -47,7 +47,7 @@ static const char* const USAGE =
     "  --jobs N       with a sequence or video: share the frames among N\n"
     "                 processes (1 to 64), each rendering one stretch of them;\n"
     "                 the frames, their names and the video are those of one\n"
-    "                 process. Default: one per processor core, at most 2; 1\n"
+    "                 process. Default: one per processor core, at most 16; 1\n"
     "                 for a span too short to gain from more, and with --stats\n"
     "  --join         join the videos PART... into the --video FILE: captures\n"
     "                 of adjoining stretches (on one machine or several), made\n"
