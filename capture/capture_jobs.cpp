@@ -54,9 +54,9 @@ static const double PLAY_THROUGH_COST = 1.8;
 // llvmpipe one process keeps only about 1.1 cores busy (its main thread
 // waits for the rasterising threads and they for it), so a process per core
 // pays. The cap is for memory and fairness: every process holds about
-// 200 MB and repeats the play-through up to its stretch (about 1.4 ms a
-// frame), which with 16 adds about a quarter to the processor time of the
-// whole presentation; --jobs asks for more.
+// 200 MB and repeats the play-through up to its stretch (1.3 to 1.8 ms a
+// frame here), which with 16 adds about a quarter to the processor time of
+// the whole presentation; --jobs asks for more.
 static const int JOBS_DEFAULT_MAX = 16;
 static const double MIN_STRETCH_COST = 5000;
 
@@ -321,11 +321,13 @@ static void worker_ended(JobRun* run, Worker* w, int status)
         }
         return;
     }
-    // A worker killed outright leaves its ffmpeg, which we inherit as its
-    // subreaper, and its temporaries.
-    if (w->child != 0 && kill(w->child, SIGKILL) == 0) waitpid(w->child, nullptr, 0);
-    if (run->folder_fd >= 0) frame_folder_remove_temporaries(run->folder_fd);
-    else pending_remove_temporaries_of(w->part);
+    // A worker killed outright leaves its ffmpeg running, which we inherit
+    // as subreaper: stopped here, while it is surely ours (not reaped, so
+    // its number cannot have passed to another process).
+    if (w->child != 0 && waitpid(w->child, nullptr, WNOHANG) == 0) {
+        kill(w->child, SIGKILL);
+        waitpid(w->child, nullptr, 0);
+    }
     if (run->failed) return;
     run->failed = true;
     stop_workers(run);
@@ -453,8 +455,9 @@ static bool jobs_join(JobRun* run, std::string* error)
     return ok;
 }
 
-// Finishes the files; on failure removes what is half-written and says
-// what a sequence's folder holds.
+// Finishes the files once every worker has ended; on failure removes what
+// is half-written, the temporaries of a worker killed outright among them,
+// and says what a sequence's folder holds.
 static bool jobs_close(JobRun* run, bool ok)
 {
     std::string error;
@@ -462,8 +465,12 @@ static bool jobs_close(JobRun* run, bool ok)
     if (run->wav.file && !wav_close(&run->wav, &error) && ok) ok = capture_failed(pending_message(&run->file, error));
     if (run->have_file && ok && !pending_commit(&run->file, &error)) ok = capture_failed(error);
     if (run->have_file && !ok) pending_discard(&run->file);
-    for (Worker& w : run->workers) pending_discard(&w.part);
+    for (Worker& w : run->workers) {
+        if (!ok) pending_remove_temporaries_of(w.part);
+        pending_discard(&w.part);
+    }
     if (run->folder_fd < 0) return ok;
+    if (!ok) frame_folder_remove_temporaries(run->folder_fd);
     if (ok && !folder_sync(run->folder_fd, run->options->out, &error)) ok = capture_failed(error);
     const int64_t frames = ok ? run->plan.count : frame_folder_count(run->folder_fd);
     if (!ok && frames > 0) {
