@@ -87,8 +87,9 @@ static bool part_probe(const std::string& path, JoinPart* part, std::string* err
     }
     std::string output;
     const std::vector<std::string> options = {
-        "-count_packets", "-select_streams", "v:0", "-of", "default=noprint_wrappers=1", "-show_entries",
-        "stream=codec_name,pix_fmt,width,height,nb_read_packets,start_time:format_tags=comment",
+        "-count_packets", "-select_streams", "v:0", "-of", "default=noprint_wrappers=1", "-show_data_hash", "md5",
+        "-show_entries", "stream=codec_name,pix_fmt,width,height,nb_read_packets,start_time,extradata_hash:"
+        "format_tags=comment",
     };
     if (!video_probe(path, options, &output, error)) {
         *error = path + ": cannot be read as a video (" + *error + ")";
@@ -100,6 +101,7 @@ static bool part_probe(const std::string& path, JoinPart* part, std::string* err
     }
     part->codec = probe_value(output, "codec_name");
     part->pixels = probe_value(output, "pix_fmt");
+    part->parameters = probe_value(output, "extradata_hash");
     part->width = atoi(probe_value(output, "width").c_str());
     part->height = atoi(probe_value(output, "height").c_str());
     part->frames = strtoll(probe_value(output, "nb_read_packets").c_str(), nullptr, 10);
@@ -131,6 +133,8 @@ static bool part_fits(const JoinPart& first, const JoinPart& before, const JoinP
                   first.path;
     else if (size_text(part) != size_text(first))
         problem = size_text(part) + ", not " + size_text(first) + " as " + first.path;
+    else if (part.parameters != first.parameters)
+        problem = "encoded with other parameters than " + first.path + " (by another version of ffmpeg?)";
     else if (part.span.first > end)
         problem = "starts at frame " + std::to_string(part.span.first) + ", but " + before.path +
                   " ends before frame " + std::to_string(end) + ": frames " + std::to_string(end) + " to " +

@@ -25,6 +25,7 @@ struct JoinPart {
     VideoSpan span;
     std::string codec;      // "h264", "ffv1" or "vp9"
     std::string pixels;     // pixel format
+    std::string parameters; // hash of the decoder's set-up data, which one joined stream shares
     int width, height;
     int64_t frames;         // pictures found in the file
     std::string start_time; // seconds of its first picture, as ffprobe prints it

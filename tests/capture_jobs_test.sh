@@ -74,9 +74,12 @@ check "... recording its span for a later join" \
 "$C" --from 29 --to 30 --fps 5 --video overlap.mkv --quiet
 "$C" --from 29.2 --to 30.4 --fps 10 --video fast.mkv --quiet
 ffmpeg -v error -f lavfi -i testsrc=size=800x600:rate=5 -t 1 -c:v ffv1 other.mkv
+# b.mkv's pictures encoded again by another set-up of the same encoder.
+ffmpeg -v error -i b.mkv -map 0 -c:v ffv1 -level 3 -slices 16 -c:a copy b16.mkv
 for case in "a.mkv c.mkv|c.mkv: starts at frame 152, but a.mkv ends before frame 146: frames 146 to 151 are missing" \
             "a.mkv overlap.mkv|overlap.mkv: starts at frame 145, inside a.mkv" \
             "a.mkv fast.mkv|fast.mkv: at 10 fps, not 5 as a.mkv" \
+            "a.mkv b16.mkv|b16.mkv: encoded with other parameters than a.mkv" \
             "a.mkv other.mkv|other.mkv: not a video of quiet-harbor-capture" \
             "a.mkv missing.mkv|missing.mkv: No such file or directory" \
             "one.mp4 a.mkv|a.mkv: ffv1 pictures; the video they join into needs h264"; do
