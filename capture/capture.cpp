@@ -47,6 +47,12 @@ int capture_audio_only(const CaptureOptions& options, Progress* progress)
     return 0;
 }
 
+std::string capture_settings(const CaptureOptions& options)
+{
+    return std::string("quiet-harbor-capture ") + QH_VERSION + "; captions " + (options.captions ? "on" : "off") +
+           "; msaa " + std::to_string(options.samples);
+}
+
 int main(int argc, char** argv)
 {
     CaptureOptions options;
@@ -60,9 +66,16 @@ int main(int argc, char** argv)
         return 0;
     }
     if (parsed != 0) return parsed;
+    std::string error;
+    if (!worker_start(&error)) {
+        capture_error(error);
+        return 1;
+    }
     pending_install_signal_handlers();
     Progress progress;
-    progress_init(&progress, options.quiet);
+    progress_init(&progress, options.quiet || g_worker.active);
     if (options.mode == CAPTURE_AUDIO_ONLY) return capture_audio_only(options, &progress);
+    if (options.mode == CAPTURE_JOIN) return capture_join(options, &progress);
+    if (options.jobs != 1) return capture_jobs(options, argc, argv, &progress);
     return capture_frames(options, &progress);
 }

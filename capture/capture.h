@@ -6,11 +6,13 @@
 #include "app/demo_audio.h"
 #include "capture/capture_progress.h"
 #include "capture/frame_rate.h"
+#include "capture/pending_file.h"
 #include "capture/video_pipe.h"
 #include "capture/wav_write.h"
 #include "runtime/gl_setup.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,11 @@ enum CaptureMode {
     CAPTURE_SEQUENCE,   // --from/--to: numbered PNG files in a folder
     CAPTURE_VIDEO,      // --video: one video file with sound
     CAPTURE_AUDIO_ONLY, // --audio-only: the music as a WAV file
+    CAPTURE_JOIN,       // --join: videos of adjoining stretches as one video
 };
+
+// Processes a sequence or video may be shared among.
+const int JOBS_MAX = JOBS_PARTS_MAX;
 
 struct CaptureOptions {
     int mode = CAPTURE_SEQUENCE;
@@ -38,6 +44,8 @@ struct CaptureOptions {
     int width = WINDOW_WIDTH;           // frame size in pixels, 800 x 600 by default
     int height = WINDOW_HEIGHT;
     int samples = 1;                    // --msaa: samples per pixel asked for, 1 = off
+    int jobs = 0;                       // processes sharing the frames; 0: chosen for the machine
+    std::vector<std::string> parts;     // --join: the videos to join
 };
 
 // Parses the command line. Returns 0 when the options are usable, 2 after
@@ -47,6 +55,13 @@ const char* capture_usage();
 // Reports a usage error found after parsing (one line, then the usage on
 // standard error) and returns 2.
 int capture_usage_error(const std::string& problem);
+// The options of the command line that decide the pictures, for the
+// processes of --jobs: all but the span, the output and these processes'
+// own business (--jobs, --quiet, --stats, --force, --audio).
+std::vector<std::string> capture_picture_options(int argc, char** argv);
+// What besides the span and rate decides a video's pictures, recorded in
+// its metadata: "quiet-harbor-capture 1.0.0; captions off; msaa 1".
+std::string capture_settings(const CaptureOptions& options);
 
 // The frames of a run: those before `first` are played through unsaved, then
 // `count` frames are saved. Frames sit on the grid k / fps; only --at may
@@ -93,10 +108,41 @@ bool music_advance(CaptureMusic* music, double seconds);
 bool music_render(CaptureMusic* music, double seconds, Progress* progress, const char* phase);
 // Renders to the end of the span when `ok`, then stops the song.
 bool music_finish(CaptureMusic* music, bool ok);
+// The sound from `first` to `end` seconds as raw 16-bit little-endian
+// stereo samples in an unnamed scratch file in $TMPDIR (or /tmp), as ffmpeg
+// reads a video's sound. Null after reporting a failure.
+FILE* music_track(double first, double end, Progress* progress);
 
 // Runs of each mode; return the exit status.
 int capture_audio_only(const CaptureOptions& options, Progress* progress);
 int capture_frames(const CaptureOptions& options, Progress* progress);
+// A sequence or video shared among options.jobs processes, or as many as
+// suit the machine and the span when 0 (argv gives the options they are
+// started with).
+int capture_jobs(const CaptureOptions& options, int argc, char** argv, Progress* progress);
+int capture_join(const CaptureOptions& options, Progress* progress);
+
+// This process as one of the processes of --jobs: where a sequence's frames
+// go and how its progress is told. Set from the environment the parent
+// gives it; `active` false in a capture started by hand.
+struct CaptureWorker {
+    bool active;
+    int folder_fd;       // a sequence's folder, opened and locked by the parent; else -1
+    int64_t name_offset; // saved frame 0 is named frame_<name_offset> in the whole capture
+    int digits;          // of the whole capture's frame names
+};
+extern CaptureWorker g_worker;
+
+// Reads the worker's environment; false with a reason when it is malformed.
+// Arranges for this process to end when the parent does.
+bool worker_start(std::string* error);
+// Tells the parent how many frames are saved (at most ten times a second,
+// and always the last).
+void worker_report_saved(int64_t saved, bool last);
+// Tells the parent the ffmpeg process this worker started.
+void worker_report_child(pid_t pid);
+// Tells the parent where the time went (seconds, in the order of the summary).
+void worker_report_times(const std::vector<double>& times);
 
 // Reports one line "quiet-harbor-capture: ..." on standard error.
 void capture_error(const std::string& message);

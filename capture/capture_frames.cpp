@@ -9,6 +9,7 @@
 #include "capture/frame_writer.h"
 #include "capture/offscreen.h"
 #include "capture/pending_file.h"
+#include "capture/video_join.h"
 #include "runtime/gl_setup.h"
 #include "runtime/text.h"
 
@@ -55,21 +56,6 @@ double frame_plan_time(const FramePlan& plan, int64_t i)
     return frame_time(plan.fps, plan.first + i);
 }
 
-// An unnamed scratch file in $TMPDIR (or /tmp): nothing is left behind
-// whatever happens to the process.
-static FILE* scratch_file(std::string* error)
-{
-    const char* tmpdir = getenv("TMPDIR");
-    const std::string folder = tmpdir && *tmpdir ? tmpdir : "/tmp";
-    std::string path = folder + "/quiet-harbor-sound.XXXXXX";
-    const int fd = mkostemp(&path[0], O_CLOEXEC);
-    FILE* file = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
-    if (!file) *error = "a scratch file for the sound in " + folder + ": " + strerror(errno);
-    if (fd >= 0) unlink(path.c_str());
-    if (fd >= 0 && !file) close(fd);
-    return file;
-}
-
 // Creates what the run writes before anything is drawn, so an unwritable
 // target fails at once.
 static bool output_open(FrameRun* run, std::string* error)
@@ -77,7 +63,10 @@ static bool output_open(FrameRun* run, std::string* error)
     const CaptureOptions& o = *run->options;
     if (o.mode == CAPTURE_SEQUENCE) {
         run->target = FRAME_TARGET_PNG_FOLDER;
-        run->folder_fd = frame_folder_open(o.out, o.force, error);
+        // A worker of --jobs writes into the folder its parent locked.
+        if (g_worker.active) run->folder_fd = fcntl(g_worker.folder_fd, F_DUPFD_CLOEXEC, 0);
+        else run->folder_fd = frame_folder_open(o.out, o.force, error);
+        if (run->folder_fd < 0 && g_worker.active) *error = o.out + ": " + strerror(errno);
         if (run->folder_fd < 0 || o.audio.empty()) return run->folder_fd >= 0;
         const uint64_t length = music_frame_at(frame_plan_time(run->plan, run->plan.count)) -
                                 music_frame_at(frame_plan_time(run->plan, 0));
@@ -87,18 +76,7 @@ static bool output_open(FrameRun* run, std::string* error)
     run->target = o.mode == CAPTURE_VIDEO ? FRAME_TARGET_VIDEO : FRAME_TARGET_PNG_FILE;
     if (o.mode == CAPTURE_VIDEO && !video_program_found(error)) return false;
     run->have_file = pending_open(&run->file, o.mode == CAPTURE_VIDEO ? o.video : o.out, error);
-    if (!run->have_file || o.mode != CAPTURE_VIDEO) return run->have_file;
-    run->sound = scratch_file(error);
-    return run->sound != nullptr;
-}
-
-static bool sound_file_sink(void* context, const int16_t* samples, uint32_t frames, std::string* error)
-{
-    // Raw little-endian samples, as ffmpeg reads them; the capture runs on little-endian machines.
-    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the sound track is written in host order");
-    if (fwrite(samples, 2 * sizeof(int16_t), frames, (FILE*)context) == frames) return true;
-    *error = std::string("the scratch file for the sound: ") + strerror(errno);
-    return false;
+    return run->have_file;
 }
 
 // The video's sound, rendered before anything else, then ffmpeg started on
@@ -107,23 +85,22 @@ static bool sound_file_sink(void* context, const int16_t* samples, uint32_t fram
 static bool video_start(FrameRun* run)
 {
     const double begin = progress_clock();
-    CaptureMusic music;
-    const double end = frame_plan_time(run->plan, run->plan.count);
-    bool ok = music_start(&music, frame_plan_time(run->plan, 0), end, sound_file_sink, run->sound);
-    if (ok) ok = music_finish(&music, music_render(&music, end, run->progress, "rendering sound"));
-    std::string error;
-    if (ok && fflush(run->sound) != 0)
-        ok = capture_failed(std::string("the scratch file for the sound: ") + strerror(errno));
+    run->sound = music_track(frame_plan_time(run->plan, 0), frame_plan_time(run->plan, run->plan.count),
+                             run->progress);
     // Starting the player seeded rand(); loading must draw the very numbers
     // the window draws, from a generator in its initial state (seed 1).
     srand(1);
+    bool ok = run->sound != nullptr;
     if (ok) {
         int format = VIDEO_MP4;
         video_format_for(run->options->video, &format);
+        std::string error;
+        const VideoSpan span = {run->plan.first, run->plan.count, run->plan.fps, capture_settings(*run->options)};
         ok = video_open(&run->video, run->file.path, format, run->options->fps, g_frame.width, g_frame.height,
-                        fileno(run->sound), &error);
+                        fileno(run->sound), video_span_comment(span), &error);
         if (!ok) capture_error(error);
         pending_watch_child(run->video.pid);
+        if (ok) worker_report_child(run->video.pid);
     }
     run->sound_time = progress_clock() - begin;
     return ok;
@@ -147,7 +124,7 @@ static bool output_close(FrameRun* run, bool ok, int64_t frames_written)
         ok = capture_failed(error);
     if (run->folder_fd >= 0) close(run->folder_fd);
     run->folder_fd = -1;
-    if (!ok && run->target == FRAME_TARGET_PNG_FOLDER && frames_written > 0) {
+    if (!ok && run->target == FRAME_TARGET_PNG_FOLDER && frames_written > 0 && !g_worker.active) {
         capture_error(run->options->out + " holds only the first " + std::to_string(frames_written) + " of " +
                       std::to_string(run->plan.count) + " frames");
     }
@@ -241,6 +218,7 @@ static bool capture_saved(FrameRun* run, FrameWriter* writer, bool ok)
     for (int64_t i = 0; i < run->plan.count && ok; i++) {
         ok = capture_frame(run, writer, i);
         progress_step(run->progress, i + 1);
+        worker_report_saved(i + 1, i + 1 == run->plan.count);
     }
     const double begin = progress_clock();
     ok = music_finish(&run->music, ok);
@@ -330,8 +308,9 @@ static bool capture_run(FrameRun* run, FrameWriter* writer)
     if (ok) {
         const bool folder = run->target == FRAME_TARGET_PNG_FOLDER;
         const FrameDestination out = {run->target, folder ? run->options->out : run->file.target,
-                                      folder ? run->folder_fd : run->file.fd, frame_name_digits(run->plan.count),
-                                      &run->video};
+                                      folder ? run->folder_fd : run->file.fd,
+                                      g_worker.active ? g_worker.digits : frame_name_digits(run->plan.count),
+                                      &run->video, g_worker.active ? g_worker.name_offset : 0};
         frame_writer_start(writer, out, g_frame.width, g_frame.height);
         ok = capture_saved(run, writer, play_through(run));
         if (!frame_writer_finish(writer)) ok = capture_failed(pending_message(&run->file, writer->error));
@@ -365,6 +344,7 @@ static void summarise(const FrameRun& run, const FrameWriter& writer)
             seconds_text(writer.busy_seconds) + " (converting pixels " + seconds_text(writer.convert_seconds) +
             "), finishing " + seconds_text(run.finishing);
     if (o.mode == CAPTURE_VIDEO) text += ", ffmpeg " + seconds_text(run.video.child_cpu_seconds) + " of CPU";
+    text += "; processor time " + seconds_text(progress_processor_seconds());
     progress_finish(run.progress, text);
 }
 
@@ -380,7 +360,7 @@ int capture_frames(const CaptureOptions& options, Progress* progress)
     run.progress = progress;
     run.plan = frame_plan(options);
     run.folder_fd = -1;
-    run.video = VideoPipe{0, -1, -1, 0.0};
+    run.video = VideoPipe{0, -1, -1, 0.0, nullptr};
     if (options.stats) run.stats = demo_stats_create();
     FrameWriter writer;
     std::string error;
@@ -391,7 +371,13 @@ int capture_frames(const CaptureOptions& options, Progress* progress)
     const double finish_begin = progress_clock();
     ok = output_close(&run, ok, writer.written);
     run.finishing = progress_clock() - finish_begin;
-    if (ok) summarise(run, writer);
+    if (ok && g_worker.active) {
+        worker_report_times({run.sound_time, run.loading, run.playing_through, (double)run.plan.first,
+                             run.music_time, run.drawing, run.reading, run.waiting, writer.busy_seconds,
+                             run.finishing, run.video.child_cpu_seconds});
+    } else if (ok) {
+        summarise(run, writer);
+    }
     if (ok && run.stats) demo_stats_print(run.stats, stderr, "quiet-harbor-capture", run.renderer);
     demo_stats_destroy(run.stats);
     return ok ? 0 : 1;

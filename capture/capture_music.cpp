@@ -4,8 +4,12 @@
 
 #include "synth/audio_queue.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 // Seed of the random numbers drawn during playback (the accent's shake). The
 // window seeds with the time; a capture uses a fixed seed, so capturing the
@@ -87,4 +91,45 @@ bool music_finish(CaptureMusic* music, bool ok)
 bool music_wav_sink(void* context, const int16_t* samples, uint32_t frames, std::string* error)
 {
     return wav_write((WavWriter*)context, samples, frames, error);
+}
+
+// An unnamed scratch file in $TMPDIR (or /tmp): nothing is left behind
+// whatever happens to the process.
+static FILE* scratch_file(std::string* error)
+{
+    const char* tmpdir = getenv("TMPDIR");
+    const std::string folder = tmpdir && *tmpdir ? tmpdir : "/tmp";
+    std::string path = folder + "/quiet-harbor-sound.XXXXXX";
+    const int fd = mkostemp(&path[0], O_CLOEXEC);
+    FILE* file = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
+    if (!file) *error = "a scratch file for the sound in " + folder + ": " + strerror(errno);
+    if (fd >= 0) unlink(path.c_str());
+    if (fd >= 0 && !file) close(fd);
+    return file;
+}
+
+static bool sound_file_sink(void* context, const int16_t* samples, uint32_t frames, std::string* error)
+{
+    // Raw little-endian samples, as ffmpeg reads them; the capture runs on little-endian machines.
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the sound track is written in host order");
+    if (fwrite(samples, 2 * sizeof(int16_t), frames, (FILE*)context) == frames) return true;
+    *error = std::string("the scratch file for the sound: ") + strerror(errno);
+    return false;
+}
+
+FILE* music_track(double first, double end, Progress* progress)
+{
+    std::string error;
+    FILE* track = scratch_file(&error);
+    if (!track) {
+        capture_error(error);
+        return nullptr;
+    }
+    CaptureMusic music;
+    bool ok = music_start(&music, first, end, sound_file_sink, track);
+    if (ok) ok = music_finish(&music, music_render(&music, end, progress, "rendering sound"));
+    if (ok && fflush(track) != 0) ok = capture_failed(std::string("the scratch file for the sound: ") + strerror(errno));
+    if (ok) return track;
+    fclose(track);
+    return nullptr;
 }

@@ -15,6 +15,7 @@ static const char* const USAGE =
     "       quiet-harbor-capture [--from A] [--to B] [--fps RATE] --out DIR [--audio FILE.wav]\n"
     "       quiet-harbor-capture --video FILE [--from A] [--to B] [--fps RATE]\n"
     "       quiet-harbor-capture --audio-only --out FILE.wav [--seconds S]\n"
+    "       quiet-harbor-capture --join --video FILE PART...\n"
     "The first three also take [--size WxH] [--msaa N].\n";
 static const char* const HELP =
     "\n"
@@ -56,6 +57,16 @@ static const char* const HELP =
     "  --msaa N       N samples per pixel for smooth edges (default 1: off);\n"
     "                 a count the renderer lacks gives the next one up that it\n"
     "                 has, or its largest, and a line saying so\n"
+    "  --jobs N       with a sequence or video: share the frames among N\n"
+    "                 processes (1 to 64), each rendering one stretch of them;\n"
+    "                 the frames, their names and the video are those of one\n"
+    "                 process. Default: one per processor core, at most 16; 1\n"
+    "                 for a span too short to gain from more, and with --stats\n"
+    "  --join         join the videos PART... into the --video FILE: captures\n"
+    "                 of adjoining stretches (on one machine or several), made\n"
+    "                 with the same settings, in FILE's format, in any order;\n"
+    "                 the pictures are copied, the sound of the whole span is\n"
+    "                 rendered anew\n"
     "  --audio FILE   with a sequence: also write the sound of the captured span\n"
     "                 (the first frame to the end of the last) to FILE\n"
     "  --audio-only   render the music alone, as fast as possible\n"
@@ -109,7 +120,7 @@ static bool parse_number(const char* text, double* value)
 static bool in_timeline(double seconds) { return seconds >= 0 && seconds <= TIMELINE_END; }
 
 struct SeenOptions {
-    bool audio_only, at, from, to, fps, seconds, stats, force, size, msaa;
+    bool audio_only, at, from, to, fps, seconds, stats, force, size, msaa, jobs, join;
 };
 
 // A whole number of samples per pixel, 1..MSAA_MAX.
@@ -124,9 +135,37 @@ static bool parse_samples(const char* text, int* samples)
     return true;
 }
 
+// Whole numbers of processes, 1..JOBS_MAX.
+static bool parse_jobs(const char* text, int* jobs)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long value = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < 1 || value > JOBS_MAX) return false;
+    *jobs = (int)value;
+    return true;
+}
+
+static const char* join_problem(const CaptureOptions& o, const SeenOptions& seen)
+{
+    if (!seen.join) return o.parts.empty() ? nullptr : "an argument that is no option: only --join takes parts";
+    if (seen.audio_only || seen.at || seen.from || seen.to || seen.fps || seen.seconds || seen.stats || seen.force ||
+        seen.jobs || seen.size || seen.msaa || o.captions || !o.out.empty() || !o.audio.empty())
+        return "--join takes only --video FILE, the parts and --quiet";
+    int format = 0;
+    if (o.video.empty()) return "--join needs --video FILE, the video to write";
+    if (!video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv or .webm";
+    if (o.parts.empty()) return "--join needs the videos to join after its options";
+    return nullptr;
+}
+
 static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen)
 {
     const bool span = seen.from || seen.to;
+    if (o.mode == CAPTURE_JOIN || !o.parts.empty()) return join_problem(o, seen);
+    if (seen.jobs && o.mode != CAPTURE_SEQUENCE && o.mode != CAPTURE_VIDEO)
+        return "--jobs goes with a sequence (--from/--to) or a video";
+    if (seen.jobs && o.jobs > 1 && seen.stats) return "--stats times frames drawn in one process: it takes --jobs 1";
     if (o.mode == CAPTURE_AUDIO_ONLY) {
         if (seen.at || span || seen.fps || seen.stats || seen.force || seen.size || seen.msaa || !o.video.empty() ||
             !o.audio.empty())
@@ -163,6 +202,7 @@ static bool read_flag(const std::string& arg, CaptureOptions* o, SeenOptions* se
     else if (arg == "--stats") seen->stats = o->stats = true;
     else if (arg == "--captions") o->captions = true;
     else if (arg == "--force") seen->force = o->force = true;
+    else if (arg == "--join") seen->join = true;
     else return false;
     return true;
 }
@@ -182,6 +222,7 @@ static bool read_option(const std::string& arg, const char* value, CaptureOption
     else if (arg == "--fps" && frame_rate_parse(value, &o->fps)) seen->fps = true;
     else if (arg == "--size" && frame_size_parse(value, &o->width, &o->height)) seen->size = true;
     else if (arg == "--msaa" && parse_samples(value, &o->samples)) seen->msaa = true;
+    else if (arg == "--jobs" && parse_jobs(value, &o->jobs)) seen->jobs = true;
     else return false;
     return true;
 }
@@ -195,6 +236,10 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
         if (arg == "--help" || arg == "-h") return 1;
         if (arg == "--version") return 3;
         if (read_flag(arg, o, &seen)) continue;
+        if (!arg.empty() && arg[0] != '-') {
+            o->parts.push_back(arg);
+            continue;
+        }
         if (i + 1 >= argc) return capture_usage_error(arg + " needs a value");
         const char* value = argv[++i];
         if (!read_option(arg, value, o, &seen)) {
@@ -202,10 +247,32 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
             return capture_usage_error("bad option or value: " + arg + " " + value);
         }
     }
-    if (seen.audio_only) o->mode = CAPTURE_AUDIO_ONLY;
+    if (seen.join) o->mode = CAPTURE_JOIN;
+    else if (seen.audio_only) o->mode = CAPTURE_AUDIO_ONLY;
     else if (seen.at) o->mode = CAPTURE_FRAME;
     else if (!o->video.empty()) o->mode = CAPTURE_VIDEO;
     const char* problem = mode_problem(*o, seen);
     if (problem) return capture_usage_error(problem);
+    // --stats times frames drawn alone; other modes have one frame or none.
+    if (!seen.jobs && (o->stats || (o->mode != CAPTURE_SEQUENCE && o->mode != CAPTURE_VIDEO))) o->jobs = 1;
     return 0;
+}
+
+std::vector<std::string> capture_picture_options(int argc, char** argv)
+{
+    static const char* const OWN[] = {"--from", "--to", "--out", "--video", "--audio", "--jobs",
+                                      "--quiet", "--stats", "--force"};
+    std::vector<std::string> kept;
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        CaptureOptions scratch;
+        SeenOptions seen = {};
+        const bool flag = read_flag(arg, &scratch, &seen);
+        bool own = false;
+        for (const char* name : OWN) own = own || arg == name;
+        if (!own) kept.push_back(arg);
+        if (!flag && i + 1 < argc && !own) kept.push_back(argv[i + 1]);
+        if (!flag) i++;
+    }
+    return kept;
 }

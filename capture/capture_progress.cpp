@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <sys/resource.h>
 #include <unistd.h>
 
 static const double REDRAW_SECONDS = 0.1;
@@ -15,6 +16,20 @@ double progress_clock()
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return (double)now.tv_sec + (double)now.tv_nsec * 1e-9;
+}
+
+static double seconds_of(const rusage& usage)
+{
+    return (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec +
+           ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec) * 1e-6;
+}
+
+double progress_processor_seconds()
+{
+    rusage self = {}, children = {};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    return seconds_of(self) + seconds_of(children);
 }
 
 void progress_init(Progress* progress, bool quiet)

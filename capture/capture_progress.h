@@ -20,6 +20,9 @@ struct Progress {
 
 // Seconds on the monotonic clock.
 double progress_clock();
+// Processor seconds used so far by this process and the children it has
+// waited for (and theirs).
+double progress_processor_seconds();
 void progress_init(Progress* progress, bool quiet);
 // Starts a phase of `total` units (0 for a phase without counts).
 void progress_phase(Progress* progress, const char* phase, int64_t total, const char* unit);

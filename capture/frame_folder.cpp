@@ -41,6 +41,8 @@ static bool old_frames(int folder_fd, std::vector<std::string>* names)
         if (own >= 0) close(own);
         return false;
     }
+    // The copy shares the folder's read position, which an earlier listing left at the end.
+    rewinddir(folder);
     errno = 0;
     while (const dirent* entry = readdir(folder)) {
         if (is_frame_name(entry->d_name) || is_frame_temporary(entry->d_name)) names->push_back(entry->d_name);
@@ -56,6 +58,24 @@ static int fail(int fd, std::string* error, const std::string& message)
     *error = message;
     if (fd >= 0) close(fd);
     return -1;
+}
+
+int64_t frame_folder_count(int folder_fd)
+{
+    std::vector<std::string> names;
+    old_frames(folder_fd, &names);
+    int64_t frames = 0;
+    for (const std::string& name : names) frames += is_frame_name(name) ? 1 : 0;
+    return frames;
+}
+
+void frame_folder_remove_temporaries(int folder_fd)
+{
+    std::vector<std::string> names;
+    old_frames(folder_fd, &names);
+    for (const std::string& name : names) {
+        if (is_frame_temporary(name)) unlinkat(folder_fd, name.c_str(), 0);
+    }
 }
 
 int frame_name_digits(int64_t count)

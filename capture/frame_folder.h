@@ -18,3 +18,8 @@ std::string frame_file_name(int64_t index, int digits);
 // or removed first when `replace` (--force). Returns the folder's
 // descriptor, or -1 with a reason.
 int frame_folder_open(const std::string& path, bool replace, std::string* error);
+// Frames (frame_NNNNN.png) in the open folder.
+int64_t frame_folder_count(int folder_fd);
+// Removes the frames' temporaries from the open folder: what a killed
+// writer of this capture left.
+void frame_folder_remove_temporaries(int folder_fd);

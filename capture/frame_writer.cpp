@@ -27,7 +27,7 @@ static void bgra_to_rgb(const uint8_t* bgra, int width, int height, uint8_t* rgb
 static bool write_folder_frame(FrameWriter* w, int64_t index, std::string* error)
 {
     PendingFile file;
-    if (!pending_open_in(&file, w->out.fd, w->out.path, frame_file_name(index, w->out.digits), error)) return false;
+    if (!pending_open_in(&file, w->out.fd, w->out.path, frame_file_name(index + w->out.number_offset, w->out.digits), error)) return false;
     if (png_write_rgb_fd(file.fd, file.path, w->width, w->height, w->rgb.data(), error))
         return pending_commit(&file, error);
     *error = pending_message(&file, *error);

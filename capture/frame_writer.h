@@ -32,13 +32,14 @@ struct FrameDestination {
     int fd;           // the open PNG file, or the open folder
     int digits;       // of the frame numbers in a folder's file names
     VideoPipe* video; // with FRAME_TARGET_VIDEO
+    int64_t number_offset; // number in the file name of saved frame 0
 };
 
 // Frames in flight: one being filled, one being written, one spare.
 const int FRAME_WRITER_SLOTS = 3;
 
 struct FrameWriter {
-    FrameDestination out = {FRAME_TARGET_PNG_FILE, "", -1, 0, nullptr};
+    FrameDestination out = {FRAME_TARGET_PNG_FILE, "", -1, 0, nullptr, 0};
     int width = 0, height = 0;
 
     std::thread thread;

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <ctime>
 #include <fcntl.h>
 #include <mutex>
@@ -15,13 +16,14 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 // Temporary files to remove when a signal stops the capture: one per open
 // PendingFile (the video or PNG, the WAV along a sequence, the frame being
 // written) and spares. Guarded by s_slots_mutex, which is also held while a
 // temporary is created and recorded, or renamed and forgotten, so the
 // signal's thread never meets one half done.
-static const int MAX_TEMPORARY = 8;
+static const int MAX_TEMPORARY = 8 + JOBS_PARTS_MAX;
 // ".frame_00000.png.Ab3xYz": a dot, the name, a dot and six random characters.
 static const int RANDOM_CHARACTERS = 6;
 static const size_t TEMPORARY_EXTRA = 2 + RANDOM_CHARACTERS;
@@ -38,6 +40,8 @@ struct TemporarySlot {
 static TemporarySlot s_temporary[MAX_TEMPORARY];
 static std::mutex s_slots_mutex;
 static std::atomic<pid_t> s_child(0);
+// Processes of --jobs still running; guarded by s_slots_mutex.
+static std::vector<pid_t> s_workers;
 static mode_t s_new_file_mode = 0644;
 
 // Call with s_slots_mutex held.
@@ -73,6 +77,10 @@ static void signal_thread_run(sigset_t signals)
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
     }
+    // Each worker removes its own temporaries when told to stop; ours go
+    // after theirs, so none of theirs can land on a name of ours afterwards.
+    for (pid_t worker : s_workers) kill(worker, SIGTERM);
+    for (pid_t worker : s_workers) waitpid(worker, nullptr, 0);
     for (const TemporarySlot& slot : s_temporary) {
         if (slot.armed) unlinkat(slot.folder_fd, slot.name.c_str(), 0);
     }
@@ -85,6 +93,12 @@ static void signal_thread_run(sigset_t signals)
 }
 
 void pending_watch_child(pid_t pid) { s_child.store(pid); }
+
+void pending_watch_workers(const std::vector<pid_t>& pids)
+{
+    std::lock_guard<std::mutex> lock(s_slots_mutex);
+    s_workers = pids;
+}
 
 void pending_install_signal_handlers()
 {
@@ -130,19 +144,20 @@ static void random_characters(char out[RANDOM_CHARACTERS])
     for (int i = 0; i < RANDOM_CHARACTERS; i++) out[i] = ALPHABET[bytes[i] % (sizeof ALPHABET - 1)];
 }
 
-// ".NAME.XXXXXX", with NAME shortened (at a character boundary) when the
-// whole would exceed the folder's longest name.
-static std::string temporary_name(const std::string& name, long name_max)
+// ".NAME.XXXXXX" and the suffix, with NAME shortened (at a character
+// boundary) when the whole would exceed the folder's longest name.
+static std::string temporary_name(const std::string& name, long name_max, const std::string& suffix)
 {
     size_t keep = name.size();
-    const size_t room = name_max > (long)TEMPORARY_EXTRA ? (size_t)name_max - TEMPORARY_EXTRA : 1;
+    const size_t extra = TEMPORARY_EXTRA + suffix.size();
+    const size_t room = name_max > (long)extra ? (size_t)name_max - extra : 1;
     if (keep > room) {
         keep = room;
         while (keep > 0 && ((unsigned char)name[keep] & 0xC0) == 0x80) keep--;
     }
-    char suffix[RANDOM_CHARACTERS];
-    random_characters(suffix);
-    return "." + name.substr(0, keep) + "." + std::string(suffix, RANDOM_CHARACTERS);
+    char random[RANDOM_CHARACTERS];
+    random_characters(random);
+    return "." + name.substr(0, keep) + "." + std::string(random, RANDOM_CHARACTERS) + suffix;
 }
 
 static std::string folder_of(const std::string& path)
@@ -165,7 +180,7 @@ static void file_reset(PendingFile* file, const std::string& target)
 // Creates the temporary for `name` in `folder_fd` (which the file keeps a
 // copy of), private until commit.
 static bool create_temporary(PendingFile* file, int folder_fd, const std::string& folder, const std::string& name,
-                             std::string* error)
+                             std::string* error, const std::string& suffix = "")
 {
     long name_max = fpathconf(folder_fd, _PC_NAME_MAX);
     if (name_max <= 0) name_max = NAME_MAX;
@@ -174,7 +189,7 @@ static bool create_temporary(PendingFile* file, int folder_fd, const std::string
     std::lock_guard<std::mutex> lock(s_slots_mutex);
     std::string temporary;
     for (int i = 0; i < CREATE_TRIES && file->folder_fd >= 0 && file->fd < 0; i++) {
-        temporary = temporary_name(name, name_max);
+        temporary = temporary_name(name, name_max, suffix);
         file->fd = openat(folder_fd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (file->fd < 0 && errno != EEXIST) break;
     }
@@ -273,6 +288,51 @@ bool pending_open_in(PendingFile* file, int folder_fd, const std::string& folder
     file_reset(file, folder + "/" + name);
     file->sync_folder = false;
     return create_temporary(file, folder_fd, folder + "/", name, error);
+}
+
+bool pending_open_part(PendingFile* file, const PendingFile& whole, const std::string& suffix, std::string* error)
+{
+    file_reset(file, whole.target);
+    if (!whole.temporary.empty()) {
+        const std::string folder = whole.path.substr(0, whole.path.size() - whole.temporary.size());
+        return create_temporary(file, whole.folder_fd, folder, whole.name, error, suffix);
+    }
+    // A target written in place (a pipe, a device) has no folder of its own.
+    const char* tmpdir = getenv("TMPDIR");
+    const std::string folder = tmpdir && *tmpdir ? tmpdir : "/tmp";
+    const int folder_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_fd < 0) {
+        *error = folder + ": " + strerror(errno);
+        return false;
+    }
+    const bool ok = create_temporary(file, folder_fd, folder + "/", "quiet-harbor-part", error, suffix);
+    close(folder_fd);
+    return ok;
+}
+
+void pending_remove_temporaries_of(const PendingFile& part)
+{
+    if (part.folder_fd < 0 || part.temporary.empty()) return;
+    long name_max = fpathconf(part.folder_fd, _PC_NAME_MAX);
+    if (name_max <= 0) name_max = NAME_MAX;
+    // As temporary_name makes them: the name, perhaps shortened, then six characters.
+    const std::string example = temporary_name(part.temporary, name_max, "");
+    const std::string prefix = example.substr(0, example.size() - RANDOM_CHARACTERS);
+    const int own = fcntl(part.folder_fd, F_DUPFD_CLOEXEC, 0);
+    DIR* folder = own >= 0 ? fdopendir(own) : nullptr;
+    if (!folder) {
+        if (own >= 0) close(own);
+        return;
+    }
+    // The copy shares the folder's read position with any earlier listing.
+    rewinddir(folder);
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name.size() == example.size() && name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
+    }
+    closedir(folder);
+    for (const std::string& name : names) unlinkat(part.folder_fd, name.c_str(), 0);
 }
 
 bool folder_sync(int folder_fd, const std::string& folder, std::string* error)

@@ -17,6 +17,10 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
+
+// Most part files of one capture open at a time (--jobs).
+const int JOBS_PARTS_MAX = 64;
 
 struct PendingFile {
     std::string target;    // the name the user gave, for messages
@@ -37,6 +41,14 @@ bool pending_open(PendingFile* file, const std::string& target, std::string* err
 // commit. For the frames of a sequence.
 bool pending_open_in(PendingFile* file, int folder_fd, const std::string& folder, const std::string& name,
                      std::string* error);
+// Creates a scratch file beside `whole`, opened by pending_open, named like
+// its temporary with `suffix` (such as ".mp4") added; in $TMPDIR (or /tmp)
+// when `whole` is written in place. It is never committed: pending_discard
+// removes it.
+bool pending_open_part(PendingFile* file, const PendingFile& whole, const std::string& suffix, std::string* error);
+// Removes the temporaries that a capture writing `part` as its target left
+// when it was killed.
+void pending_remove_temporaries_of(const PendingFile& part);
 // Syncs the temporary file, gives it its permissions, renames it to the
 // target and syncs the folder. On failure removes the temporary.
 bool pending_commit(PendingFile* file, std::string* error);
@@ -58,3 +70,7 @@ void pending_install_signal_handlers();
 // The child process writing into a temporary file (0: none); a signal stops
 // it first, so that it cannot write the file again after its removal.
 void pending_watch_child(pid_t pid);
+// The processes of --jobs still running (none: empty). A signal sends each
+// SIGTERM, so that it removes its own temporaries, and waits for them all
+// before removing ours.
+void pending_watch_workers(const std::vector<pid_t>& pids);

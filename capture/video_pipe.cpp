@@ -19,6 +19,7 @@
 extern char** environ;
 
 static const char* const FFMPEG = "ffmpeg";
+static const char* const FFPROBE = "ffprobe";
 static const char* const FFMPEG_PACKAGE = "ffmpeg";
 // The sound arrives on ffmpeg's descriptor 3; our own descriptors sit above
 // it so that moving them into place never collides.
@@ -28,22 +29,23 @@ static const int FIRST_HIGH_FD = 10;
 static const int PIPE_BYTES = 1 << 20;
 static const size_t LOG_TAIL_BYTES = 4096;
 
-// The encoder arguments of each format, after the two inputs.
-static const std::vector<const char*> MP4_ARGS = {
+// The picture encoder of each format; a join copies the pictures as they are.
+static const std::vector<const char*> MP4_VIDEO_ARGS = {
     "-vf", "scale=out_color_matrix=bt709:out_range=tv", "-pix_fmt", "yuv420p",
     "-c:v", "libx264", "-preset", "veryfast", "-crf", "18",
     "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
-    "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4",
 };
-static const std::vector<const char*> MKV_ARGS = {
-    "-c:v", "ffv1", "-level", "3", "-c:a", "flac", "-f", "matroska",
-};
-static const std::vector<const char*> WEBM_ARGS = {
+static const std::vector<const char*> MKV_VIDEO_ARGS = {"-c:v", "ffv1", "-level", "3"};
+static const std::vector<const char*> WEBM_VIDEO_ARGS = {
     "-vf", "scale=out_color_matrix=bt709:out_range=tv", "-pix_fmt", "yuv420p",
     "-c:v", "libvpx-vp9", "-crf", "31", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1",
     "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
-    "-c:a", "libopus", "-b:a", "160k", "-f", "webm",
 };
+// The sound encoder and the container of each format.
+static const std::vector<const char*> MP4_OUTPUT_ARGS = {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart",
+                                                         "-f", "mp4"};
+static const std::vector<const char*> MKV_OUTPUT_ARGS = {"-c:a", "flac", "-f", "matroska"};
+static const std::vector<const char*> WEBM_OUTPUT_ARGS = {"-c:a", "libopus", "-b:a", "160k", "-f", "webm"};
 
 bool video_format_for(const std::string& path, int* format)
 {
@@ -58,22 +60,59 @@ bool video_format_for(const std::string& path, int* format)
     return true;
 }
 
-static std::vector<std::string> ffmpeg_arguments(const std::string& file, int format, FrameRate rate, int width,
-                                                 int height)
+static void append(std::vector<std::string>* args, const std::vector<const char*>& more)
 {
-    std::vector<std::string> args = {
-        FFMPEG, "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-        "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", std::to_string(width) + "x" + std::to_string(height),
-        "-framerate", frame_rate_text(rate), "-i", "pipe:0",
+    args->insert(args->end(), more.begin(), more.end());
+}
+
+// The inputs: pictures on 0, sound on 3 (raw 16-bit stereo at 44,100 Hz).
+static std::vector<std::string> input_arguments(const std::vector<std::string>& pictures)
+{
+    std::vector<std::string> args = {FFMPEG, "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+    args.insert(args.end(), pictures.begin(), pictures.end());
+    const std::vector<std::string> sound = {
         "-f", "s16le", "-ar", std::to_string(VIDEO_AUDIO_RATE), "-ac", "2",
         "-i", "pipe:" + std::to_string(SOUND_CHILD_FD),
         "-map", "0:v:0", "-map", "1:a:0",
     };
-    const std::vector<const char*>& codec =
-        format == VIDEO_MKV ? MKV_ARGS : format == VIDEO_WEBM ? WEBM_ARGS : MP4_ARGS;
-    args.insert(args.end(), codec.begin(), codec.end());
+    args.insert(args.end(), sound.begin(), sound.end());
+    return args;
+}
+
+// The sound encoder, the container, the comment and the file.
+static void append_output(std::vector<std::string>* args, int format, const std::string& comment,
+                          const std::string& file)
+{
+    append(args, format == VIDEO_MKV ? MKV_OUTPUT_ARGS : format == VIDEO_WEBM ? WEBM_OUTPUT_ARGS : MP4_OUTPUT_ARGS);
+    args->push_back("-metadata");
+    args->push_back("comment=" + comment);
     // "file:" keeps ffmpeg from reading a protocol or "-" into the name.
-    args.push_back("file:" + file);
+    args->push_back("file:" + file);
+}
+
+static std::vector<std::string> ffmpeg_arguments(const std::string& file, int format, FrameRate rate, int width,
+                                                 int height, const std::string& comment)
+{
+    std::vector<std::string> args = input_arguments({
+        "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", std::to_string(width) + "x" + std::to_string(height),
+        "-framerate", frame_rate_text(rate), "-i", "pipe:0",
+    });
+    append(&args, format == VIDEO_MKV ? MKV_VIDEO_ARGS : format == VIDEO_WEBM ? WEBM_VIDEO_ARGS : MP4_VIDEO_ARGS);
+    append_output(&args, format, comment, file);
+    return args;
+}
+
+// The parts listed on 0 are read one after the other by ffmpeg's concat
+// demuxer and their pictures copied, not encoded again. With -copyts the
+// times stay as the list sets them, whatever the parts' own sound tracks
+// (which are not used) begin with.
+static std::vector<std::string> join_arguments(const std::string& file, int format, const std::string& comment)
+{
+    std::vector<std::string> args = input_arguments({
+        "-copyts", "-f", "concat", "-safe", "0", "-protocol_whitelist", "file,pipe", "-i", "pipe:0",
+    });
+    append(&args, {"-c:v", "copy"});
+    append_output(&args, format, comment, file);
     return args;
 }
 
@@ -120,10 +159,13 @@ bool video_program_found(std::string* error)
     return false;
 }
 
-// The child: frames on 0, sound on 3, messages into the log, in a process
-// group of its own (a terminal's Ctrl-C reaches the capture, which stops it);
-// signals the capture ignores or catches are back to their defaults.
-static int spawn_ffmpeg(VideoPipe* video, const std::vector<std::string>& args, int video_in, int sound_fd)
+// The child: frames (or a list of parts) on 0, sound on 3 (when given),
+// standard output into `output` (when given), messages into the log, in a
+// process group of its own (a terminal's Ctrl-C reaches the capture, which
+// stops it); signals the capture ignores or catches are back to their
+// defaults.
+static int spawn_ffmpeg(VideoPipe* video, const std::vector<std::string>& args, int video_in, int sound_fd,
+                        int output = -1)
 {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back((char*)a.c_str());
@@ -131,7 +173,8 @@ static int spawn_ffmpeg(VideoPipe* video, const std::vector<std::string>& args, 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, video_in, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, sound_fd, SOUND_CHILD_FD);
+    if (sound_fd >= 0) posix_spawn_file_actions_adddup2(&actions, sound_fd, SOUND_CHILD_FD);
+    if (output >= 0) posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, video->log_fd, STDERR_FILENO);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -145,30 +188,34 @@ static int spawn_ffmpeg(VideoPipe* video, const std::vector<std::string>& args, 
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
-    const int result = posix_spawnp(&video->pid, FFMPEG, &actions, &attributes, argv.data(), environ);
+    const int result = posix_spawnp(&video->pid, args[0].c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (result != 0) video->pid = 0;
     return result;
 }
 
-bool video_open(VideoPipe* video, const std::string& file, int format, FrameRate rate, int width, int height,
-                int sound_fd, std::string* error)
+// Starts ffmpeg on `args` with the sound from `sound_fd` and its standard
+// input from `input`, or, when -1, from a new pipe whose write end becomes
+// video->video_fd.
+static bool start(VideoPipe* video, const std::vector<std::string>& args, int input, int sound_fd,
+                  std::string* error)
 {
-    *video = VideoPipe{0, -1, -1, 0.0};
+    *video = VideoPipe{0, -1, -1, 0.0, nullptr};
     FILE* log = tmpfile();
     if (log) video->log_fd = move_high(dup(fileno(log)));
     if (log) fclose(log);
-    int video_in = -1;
+    int video_in = input >= 0 && lseek(input, 0, SEEK_SET) == 0 ? move_high(dup(input)) : -1;
     int sound_in = lseek(sound_fd, 0, SEEK_SET) == 0 ? move_high(dup(sound_fd)) : -1;
-    if (video->log_fd < 0 || sound_in < 0 || !open_pipe(&video_in, &video->video_fd)) {
+    const bool piped = input >= 0 || open_pipe(&video_in, &video->video_fd);
+    if (video->log_fd < 0 || video_in < 0 || sound_in < 0 || !piped) {
         *error = std::string("cannot set up the pipe to ffmpeg: ") + strerror(errno);
         close_fd(&video_in);
         close_fd(&sound_in);
         video_abort(video);
         return false;
     }
-    const int result = spawn_ffmpeg(video, ffmpeg_arguments(file, format, rate, width, height), video_in, sound_in);
+    const int result = spawn_ffmpeg(video, args, video_in, sound_in);
     close_fd(&video_in);
     close_fd(&sound_in);
     if (result == 0) return true;
@@ -178,6 +225,23 @@ bool video_open(VideoPipe* video, const std::string& file, int format, FrameRate
         *error = std::string("cannot start ffmpeg: ") + strerror(result);
     video_abort(video);
     return false;
+}
+
+bool video_open(VideoPipe* video, const std::string& file, int format, FrameRate rate, int width, int height,
+                int sound_fd, const std::string& comment, std::string* error)
+{
+    return start(video, ffmpeg_arguments(file, format, rate, width, height, comment), -1, sound_fd, error);
+}
+
+bool video_join_open(VideoPipe* video, const std::string& file, int format, int list_fd, int sound_fd,
+                     const std::string& comment, std::string* error)
+{
+    return start(video, join_arguments(file, format, comment), list_fd, sound_fd, error);
+}
+
+const char* video_codec_name(int format)
+{
+    return format == VIDEO_MKV ? "ffv1" : format == VIDEO_WEBM ? "vp9" : "h264";
 }
 
 // The last line ffmpeg wrote to its log, or "" when it wrote none.
@@ -204,18 +268,19 @@ static bool reap(VideoPipe* video, std::string* error)
     while ((waited = wait4(video->pid, &status, 0, &usage)) < 0 && errno == EINTR) {
     }
     video->pid = 0;
+    const std::string program = video->program ? video->program : FFMPEG;
     // With SIGCHLD ignored the kernel would have reaped ffmpeg unseen; its
     // status is unknown, which is no success.
     if (waited < 0) {
-        *error = std::string("ffmpeg's exit status is lost: ") + strerror(errno);
+        *error = program + "'s exit status is lost: " + strerror(errno);
         return false;
     }
     video->child_cpu_seconds = (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec +
                                ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec) * 1e-6;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
     const std::string last = log_last_line(video->log_fd);
-    if (WIFSIGNALED(status)) *error = "ffmpeg was stopped by signal " + std::to_string(WTERMSIG(status));
-    else *error = "ffmpeg failed with status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) *error = program + " was stopped by signal " + std::to_string(WTERMSIG(status));
+    else *error = program + " failed with status " + std::to_string(WEXITSTATUS(status));
     if (!last.empty()) *error += ": " + last;
     return false;
 }
@@ -259,4 +324,31 @@ void video_abort(VideoPipe* video)
     close_fd(&video->video_fd);
     if (video->pid != 0) reap(video, &ignored);
     close_fd(&video->log_fd);
+}
+
+bool video_probe(const std::string& file, const std::vector<std::string>& options, std::string* output,
+                 std::string* error)
+{
+    VideoPipe probe = {0, -1, -1, 0.0, FFPROBE};
+    std::vector<std::string> args = {FFPROBE, "-hide_banner", "-loglevel", "error"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back("file:" + file);
+    FILE* log = tmpfile();
+    FILE* out = tmpfile();
+    const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (log) probe.log_fd = move_high(dup(fileno(log)));
+    int result = log && out && input >= 0 && probe.log_fd >= 0 ? 0 : errno;
+    if (result == 0) result = spawn_ffmpeg(&probe, args, input, -1, fileno(out));
+    if (input >= 0) close(input);
+    if (log) fclose(log);
+    bool ok = result == 0 && reap(&probe, error);
+    if (result != 0) *error = std::string("cannot start ffprobe: ") + strerror(result);
+    output->clear();
+    char buffer[4096];
+    size_t n;
+    if (ok) rewind(out);
+    while (ok && (n = fread(buffer, 1, sizeof buffer, out)) > 0) output->append(buffer, n);
+    if (out) fclose(out);
+    close_fd(&probe.log_fd);
+    return ok;
 }

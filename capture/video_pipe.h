@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 enum VideoFormat {
     VIDEO_MP4,  // H.264 (yuv420p, CRF 18) and AAC
@@ -24,6 +25,7 @@ struct VideoPipe {
     int video_fd; // write end of the frame pipe, -1 when closed
     int log_fd;   // ffmpeg's standard error, kept in an unlinked file
     double child_cpu_seconds; // ffmpeg's processor time, known after video_close
+    const char* program;      // named in messages; null for ffmpeg
 };
 
 const uint32_t VIDEO_AUDIO_RATE = 44100;
@@ -38,13 +40,26 @@ bool video_program_found(std::string* error);
 // Starts ffmpeg writing `file` (overwritten) in `format`, reading width x
 // height RGB frames at `rate`, and the sound track from `sound_fd`: a
 // regular file of interleaved 16-bit little-endian stereo at 44,100 Hz, read
-// from its start. False with a reason when ffmpeg cannot start.
+// from its start. `comment` goes into the file's metadata. False with a
+// reason when ffmpeg cannot start.
 bool video_open(VideoPipe* video, const std::string& file, int format, FrameRate rate, int width, int height,
-                int sound_fd, std::string* error);
+                int sound_fd, const std::string& comment, std::string* error);
+// Starts ffmpeg writing `file` in `format` from the pictures of the parts
+// that the concat list in the regular file `list_fd` names, copied as they
+// are, and the sound track from `sound_fd` as for video_open. Finished with
+// video_close.
+bool video_join_open(VideoPipe* video, const std::string& file, int format, int list_fd, int sound_fd,
+                     const std::string& comment, std::string* error);
+// The name ffmpeg gives the picture codec of `format`: "h264", "ffv1" or "vp9".
+const char* video_codec_name(int format);
 // One frame of width x height x 3 bytes, top row first.
 bool video_write_frame(VideoPipe* video, const uint8_t* rgb, size_t bytes, std::string* error);
 // Ends both streams and waits for ffmpeg to finish the file. False, with
 // ffmpeg's last message, when it did not.
 bool video_close(VideoPipe* video, std::string* error);
+// Runs the ffprobe program (part of ffmpeg) with `options` on `file` and
+// returns what it printed; false with its message when it failed.
+bool video_probe(const std::string& file, const std::vector<std::string>& options, std::string* output,
+                 std::string* error);
 // Stops ffmpeg at once, without finishing the file (after a failure elsewhere).
 void video_abort(VideoPipe* video);
