@@ -43,25 +43,27 @@ enum WorkerTime {
 };
 
 // Relative time to draw a frame of each timeline entry (scenes 1 to 9, the
-// credits), from --stats medians in ms at 800 x 600 on llvmpipe, and to
-// play one through. They only share the frames out evenly; a table that no
-// longer fits the scenes costs speed, never a wrong frame.
-static const double DRAW_COST[TIMELINE_ENTRIES] = {82, 86, 35, 64, 57, 109, 164, 68, 98, 4};
-static const double PLAY_THROUGH_COST = 1.8;
+// credits), from median frame times in ms at 800 x 600 on llvmpipe on an
+// idle two-core machine, and to play one through. They only share the
+// frames out evenly; a table that no longer fits the scenes costs speed,
+// never a wrong frame.
+static const double DRAW_COST[TIMELINE_ENTRIES] = {14.7, 21.7, 14.7, 11.9, 17.2, 25.9, 50.2, 17.1, 32.9, 1};
+static const double PLAY_THROUGH_COST = 0.05;
 // Without --jobs: one process per core, up to JOBS_DEFAULT_MAX, and only as
-// many as have each at least this much drawing to do (in the units above,
-// about 5 s here), as every process first loads for about a second. With
-// llvmpipe one process keeps about 1.6 of two cores busy (its main thread
-// waits for the rasterising threads, and they for it), so a process per
-// core pays: 20 s of scenes 7 and 8 at 60 fps to .mp4 took 86 s in one
-// process and 75 s in two on an idle two-core machine, and on more cores
-// the main thread's share, serial in one process, weighs more. The cap is
-// for memory and fairness: every process holds about
-// 200 MB and repeats the play-through up to its stretch (1.3 to 1.8 ms a
-// frame here), which with 16 adds about a quarter to the processor time of
-// the whole presentation; --jobs asks for more.
+// many as have each at least MIN_STRETCH_COST of drawing to do (in the units
+// above, about 20 s here). With llvmpipe one process keeps about 1.6 of two
+// cores busy (its main thread waits for the rasterising threads, and they
+// for it), so a process per core pays once the stretches are long enough to
+// cover what each process costs on its own (loading, its encoder, the
+// join): on an idle two-core machine the whole presentation at 60 fps to
+// .mp4 took 350 s in one process and 297 s in two, 20 s of scenes 7 and 8
+// took 43-49 s in one and 40-46 s in two, and 10 s of scene 7 was faster
+// in one (30 s against 33 s). On more cores the main thread's share, serial
+// in one process, weighs more. The cap is for memory and fairness: every
+// process holds about 200 MB and plays the frames before its stretch
+// through (about 0.05 ms a frame); --jobs asks for more.
 static const int JOBS_DEFAULT_MAX = 16;
-static const double MIN_STRETCH_COST = 5000;
+static const double MIN_STRETCH_COST = 20000;
 
 CaptureWorker g_worker = {false, -1, 0, 0};
 
