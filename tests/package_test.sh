@@ -27,7 +27,7 @@ check "the package is named quiet-harbor_<version>_<arch>.deb" test -f "$DEB"
 field() { dpkg-deb -f "$DEB" "$1"; }
 check "Package, Version, Section" test "$(field Package) $(field Version) $(field Section)" = "quiet-harbor $VERSION games"
 check "Maintainer has a name and an address" grep -qE '^[^<]+ <[^@ ]+@[^> ]+>$' <<<"$(field Maintainer)"
-check "Recommends ffmpeg" grep -qw ffmpeg <<<"$(field Recommends)"
+check "Recommends ffmpeg and the captions' font" grep -q "ffmpeg, fonts-liberation2" <<<"$(field Recommends)"
 depends=$(field Depends)
 echo "Depends: $depends"
 for library in libgl1 libopengl0 libegl1 libglu1-mesa libsdl1.2 libpng16; do
