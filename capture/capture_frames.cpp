@@ -96,10 +96,13 @@ static bool video_start(FrameRun* run)
         video_format_for(run->options->video, &format);
         std::string error;
         const VideoSpan span = {run->plan.first, run->plan.count, run->plan.fps, capture_settings(*run->options)};
-        ok = video_open(&run->video, run->file.path, format, run->options->fps, g_frame.width, g_frame.height,
-                        fileno(run->sound), video_span_comment(span), &error);
+        {
+            PendingChildStart starting;
+            ok = video_open(&run->video, run->file.path, format, run->options->fps, g_frame.width, g_frame.height,
+                            fileno(run->sound), video_span_comment(span), &error);
+            pending_watch_child(run->video.pid);
+        }
         if (!ok) capture_error(error);
-        pending_watch_child(run->video.pid);
         if (ok) worker_report_child(run->video.pid);
     }
     run->sound_time = progress_clock() - begin;

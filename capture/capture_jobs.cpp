@@ -542,10 +542,13 @@ int capture_jobs(const CaptureOptions& options, int argc, char** argv, Progress*
     std::string error;
     bool ok = jobs_open(&run, &error);
     if (!ok) capture_error(pending_message(&run.file, error));
-    for (Worker& w : run.workers) {
-        if (ok && !worker_spawn(&run, &w, argc, argv, &error)) ok = capture_failed(error);
+    {
+        PendingChildStart starting;
+        for (Worker& w : run.workers) {
+            if (ok && !worker_spawn(&run, &w, argc, argv, &error)) ok = capture_failed(error);
+        }
+        watch_workers(run);
     }
-    watch_workers(run);
     if (ok) ok = jobs_sound(&run);
     if (!ok) run.failed = true, stop_workers(&run);
     const std::string phase = "capturing in " + std::to_string(run.workers.size()) + " processes";

@@ -39,6 +39,8 @@ struct TemporarySlot {
 
 static TemporarySlot s_temporary[MAX_TEMPORARY];
 static std::mutex s_slots_mutex;
+// Held while children are started and watched (PendingChildStart).
+static std::mutex s_start_mutex;
 static std::atomic<pid_t> s_child(0);
 // Processes of --jobs still running; guarded by s_slots_mutex.
 static std::vector<pid_t> s_workers;
@@ -65,12 +67,13 @@ static void forget(int folder_fd, const std::string& name)
 // The one thread that receives SIGINT, SIGTERM and SIGHUP (every other
 // thread blocks them): it stops ffmpeg, removes the temporaries and ends the
 // process by the same signal. The mutex is kept, so nothing is created
-// after the removal.
+// after the removal; nor is a child started.
 static void signal_thread_run(sigset_t signals)
 {
     int signal_number = 0;
     while (sigwait(&signals, &signal_number) != 0) {
     }
+    s_start_mutex.lock();
     s_slots_mutex.lock();
     const pid_t child = s_child.load();
     if (child != 0) {
@@ -93,6 +96,10 @@ static void signal_thread_run(sigset_t signals)
 }
 
 void pending_watch_child(pid_t pid) { s_child.store(pid); }
+
+PendingChildStart::PendingChildStart() { s_start_mutex.lock(); }
+
+PendingChildStart::~PendingChildStart() { s_start_mutex.unlock(); }
 
 void pending_watch_workers(const std::vector<pid_t>& pids)
 {

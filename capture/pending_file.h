@@ -74,3 +74,14 @@ void pending_watch_child(pid_t pid);
 // SIGTERM, so that it removes its own temporaries, and waits for them all
 // before removing ours.
 void pending_watch_workers(const std::vector<pid_t>& pids);
+// Held while child processes are started and handed to the two calls above:
+// a signal's clean-up waits until they are watched, as one stopped in
+// between would be left running (and an ffmpeg among them could create its
+// file again after the temporaries are gone).
+class PendingChildStart {
+public:
+    PendingChildStart();
+    ~PendingChildStart();
+    PendingChildStart(const PendingChildStart&) = delete;
+    PendingChildStart& operator=(const PendingChildStart&) = delete;
+};

@@ -211,11 +211,14 @@ bool join_write(const JoinPlan& plan, const std::string& file, int sound_fd, dou
         return false;
     }
     VideoPipe video = {};
-    bool ok = write_list(plan, list, error) &&
-              video_join_open(&video, file, plan.format, fileno(list), sound_fd, video_span_comment(plan.whole), error);
+    bool ok = write_list(plan, list, error);
+    if (ok) {
+        PendingChildStart starting;
+        ok = video_join_open(&video, file, plan.format, fileno(list), sound_fd, video_span_comment(plan.whole), error);
+        if (ok) pending_watch_child(video.pid);
+    }
     fclose(list);
     if (!ok) return false;
-    pending_watch_child(video.pid);
     ok = video_close(&video, error);
     pending_watch_child(0);
     *cpu_seconds += video.child_cpu_seconds;
