@@ -83,11 +83,10 @@ for case in "a.mkv c.mkv|c.mkv: starts at frame 152, but a.mkv ends before frame
             "a.mkv other.mkv|other.mkv: not a video of quiet-harbor-capture" \
             "a.mkv missing.mkv|missing.mkv: No such file or directory" \
             "one.mp4 a.mkv|a.mkv: ffv1 pictures; the video they join into needs h264"; do
-  parts=${case%|*}
-  # shellcheck disable=SC2086
-  "$C" --join --video refused.${parts%% *} $parts 2>why.err
+  read -r -a inputs <<<"${case%|*}"
+  "$C" --join --video "refused.${inputs[0]}" "${inputs[@]}" 2>why.err
   status=$?
-  check "joining $parts: exit 1 (got $status)" test "$status" -eq 1
+  check "joining ${inputs[*]}: exit 1 (got $status)" test "$status" -eq 1
   check "... one line: '${case#*|}'" one_line why.err "${case#*|}"
   check "... and no file" test -z "$(ls -A | grep refused\\.)"
 done
