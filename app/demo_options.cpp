@@ -45,8 +45,6 @@ static const char HELP[] =
     "Escape ends the presentation, and so does closing the window. Space\n"
     "pauses picture and music together and resumes them where they stopped.\n";
 
-// Most samples per pixel --msaa takes; displays give at most 16 or 32.
-static const int MSAA_MAX = 64;
 
 static int bad(const char* what, const char* arg)
 {
@@ -62,17 +60,6 @@ static bool parse_start(const char* text, double* start)
     if (end == text || *end != '\0' || !std::isfinite(value)) return false;
     if (value < 0.0 || value >= TIMELINE_END) return false;
     *start = value;
-    return true;
-}
-
-// A whole number of samples per pixel, 1..MSAA_MAX, digits only.
-static bool parse_samples(const char* text, int* samples)
-{
-    int value = 0;
-    const char* p = text;
-    while (*p >= '0' && *p <= '9' && value <= MSAA_MAX) value = value * 10 + (*p++ - '0');
-    if (p == text || *p != '\0' || value < 1 || value > MSAA_MAX) return false;
-    *samples = value;
     return true;
 }
 
@@ -127,7 +114,8 @@ int demo_options_parse(int argc, char** argv, const char* version, DemoOptions* 
                 return bad("--size takes WIDTHxHEIGHT (each 1 to 16384) or desktop, not", value);
         } else if ((value = option_value(argc, argv, &i, "--msaa"))) {
             if (!*value) return bad("missing count after", "--msaa");
-            if (!parse_samples(value, &options->samples)) return bad("--msaa takes a count from 1 to 64, not", value);
+            if (!frame_samples_parse(value, &options->samples))
+                return bad("--msaa takes a count from 1 to 64, not", value);
         } else {
             return bad("unknown option", arg);
         }

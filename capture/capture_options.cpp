@@ -94,8 +94,6 @@ static const char* const FPS_PROBLEM = "--fps takes a rate from 0.1 to 1000, suc
 
 // Longest --audio-only render whose size a WAV header can state.
 static const double MAX_AUDIO_SECONDS = 24000.0;
-// Most samples per pixel --msaa takes; renderers give at most 16 or 32.
-static const int MSAA_MAX = 64;
 
 const char* capture_usage()
 {
@@ -122,18 +120,6 @@ static bool in_timeline(double seconds) { return seconds >= 0 && seconds <= TIME
 struct SeenOptions {
     bool audio_only, at, from, to, fps, seconds, stats, force, size, msaa, jobs, join;
 };
-
-// A whole number of samples per pixel, 1..MSAA_MAX.
-static bool parse_samples(const char* text, int* samples)
-{
-    char* end = nullptr;
-    errno = 0;
-    const long value = strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || text[0] < '0' || text[0] > '9') return false;
-    if (value < 1 || value > MSAA_MAX) return false;
-    *samples = (int)value;
-    return true;
-}
 
 // Whole numbers of processes, 1..JOBS_MAX.
 static bool parse_jobs(const char* text, int* jobs)
@@ -221,7 +207,7 @@ static bool read_option(const std::string& arg, const char* value, CaptureOption
     else if (arg == "--seconds" && numeric) seen->seconds = true, o->seconds = number;
     else if (arg == "--fps" && frame_rate_parse(value, &o->fps)) seen->fps = true;
     else if (arg == "--size" && frame_size_parse(value, &o->width, &o->height)) seen->size = true;
-    else if (arg == "--msaa" && parse_samples(value, &o->samples)) seen->msaa = true;
+    else if (arg == "--msaa" && frame_samples_parse(value, &o->samples)) seen->msaa = true;
     else if (arg == "--jobs" && parse_jobs(value, &o->jobs)) seen->jobs = true;
     else return false;
     return true;

@@ -54,13 +54,13 @@ void frame_set_size(int width, int height)
     pixel_scale_set(g_frame.scale);
 }
 
-// A whole number 1..FRAME_SIZE_MAX of digits only, up to `stop`.
-static bool parse_extent(const char* text, char stop, int* value, const char** rest)
+// A whole number 1..`most` of digits only, up to `stop`.
+static bool parse_count(const char* text, char stop, int most, int* value, const char** rest)
 {
     int64_t n = 0;
     const char* p = text;
-    while (*p >= '0' && *p <= '9' && n <= FRAME_SIZE_MAX) n = n * 10 + (*p++ - '0');
-    if (p == text || *p != stop || n < 1 || n > FRAME_SIZE_MAX) return false;
+    while (*p >= '0' && *p <= '9' && n <= most) n = n * 10 + (*p++ - '0');
+    if (p == text || *p != stop || n < 1 || n > most) return false;
     *value = (int)n;
     *rest = p;
     return true;
@@ -70,10 +70,17 @@ bool frame_size_parse(const char* text, int* width, int* height)
 {
     int w = 0, h = 0;
     const char* rest = nullptr;
-    if (!parse_extent(text, 'x', &w, &rest) || !parse_extent(rest + 1, '\0', &h, &rest)) return false;
+    if (!parse_count(text, 'x', FRAME_SIZE_MAX, &w, &rest) || !parse_count(rest + 1, '\0', FRAME_SIZE_MAX, &h, &rest))
+        return false;
     *width = w;
     *height = h;
     return true;
+}
+
+bool frame_samples_parse(const char* text, int* samples)
+{
+    const char* rest = nullptr;
+    return parse_count(text, '\0', FRAME_SAMPLES_MAX, samples, &rest);
 }
 
 void gl_setup_fixed_state(int width, int height)

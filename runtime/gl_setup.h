@@ -13,6 +13,8 @@ const int PICTURE_HEIGHT = 450; // 800 x 450 band
 
 // Largest width or height a size option takes; the GL context may give less.
 const int FRAME_SIZE_MAX = 16384;
+// Most samples per pixel --msaa takes; renderers give at most 16 or 32.
+const int FRAME_SAMPLES_MAX = 64;
 
 // The frame actually drawn (the window, or the captured image) and the 16:9
 // band fitted inside it and centred: full height when the frame is as wide
@@ -37,6 +39,8 @@ void frame_set_size(int width, int height);
 FrameGeometry frame_geometry(int width, int height);
 // Reads "WIDTHxHEIGHT" (each 1..FRAME_SIZE_MAX, digits only); false otherwise.
 bool frame_size_parse(const char* text, int* width, int* height);
+// Reads a count of samples per pixel (1..FRAME_SAMPLES_MAX, digits only).
+bool frame_samples_parse(const char* text, int* samples);
 
 // Projection (30 degree field of view, near 1, far 10000) with the aspect of
 // width / height, identity model-view, material, hints, depth function and
