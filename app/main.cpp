@@ -1,10 +1,11 @@
 // Entry point: read the options, open the window, load behind the loading
 // screen, then run the frame loop until the timeline ends (or, looping, for
 // ever), Escape is pressed or the window closes. Space pauses and resumes.
-#include "app/demo.h"
-#include "app/demo_audio.h"
-#include "app/demo_options.h"
-#include "app/demo_stats.h"
+#include "base/base.h"
+#include "presentation/demo.h"
+#include "presentation/demo_audio.h"
+#include "app/window_options.h"
+#include "presentation/demo_stats.h"
 #include "app/window.h"
 #include "runtime/gl_setup.h"
 #include "runtime/text.h"
@@ -17,8 +18,6 @@
 // nothing is drawn.
 static const long FRAME_SLEEP_NS = 10000;
 static const long PAUSED_SLEEP_NS = 10000000;
-static const int EXIT_USAGE = 2;
-static const double MS_PER_SECOND = 1000.0;
 
 // Frame times for --stats: what the viewer sees, the interval from one drawn
 // frame's swap to the next, counted for the scene the later frame shows.
@@ -27,17 +26,10 @@ struct FrameTimes {
     double last_swap; // monotonic seconds of the last swap; negative before the first
 };
 
-static double seconds_now()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (double)now.tv_sec + now.tv_nsec / 1e9;
-}
-
 static void frame_times_add(FrameTimes* times, const DemoLoop& loop, float time)
 {
     if (!times->stats) return;
-    const double now = seconds_now();
+    const double now = clock_seconds();
     if (times->last_swap >= 0.0 && !loop.stop)
         demo_stats_add(times->stats, loop.last_scene, (now - times->last_swap) * MS_PER_SECOND, time);
     times->last_swap = now;
@@ -120,20 +112,21 @@ static void play(DemoAudio* audio, float start, bool looping, FrameTimes* times)
 
 int main(int argc, char** argv)
 {
-    DemoOptions options;
-    const int parsed = demo_options_parse(argc, argv, QH_VERSION, &options);
+    WindowOptions options;
+    const int parsed = window_options_parse(argc, argv, QH_VERSION, &options);
     if (parsed == OPTIONS_BAD) return EXIT_USAGE;
-    if (parsed != OPTIONS_RUN) return 0;
+    if (parsed != OPTIONS_RUN) return EXIT_DONE;
 
     int display_width = 0, display_height = 0;
     window_start(&display_width, &display_height);
-    if (demo_options_fit_display(&options, display_width, display_height) == OPTIONS_BAD) {
+    if (window_options_fit_display(&options, display_width, display_height) == OPTIONS_BAD) {
         window_close();
         return EXIT_USAGE;
     }
-    window_open((uint16_t)options.width, (uint16_t)options.height, "Quiet harbor", options.window ? 0 : 1,
-                WindowGl{options.samples, options.vsync});
-    text_enable_captions(options.captions);
+    const SharedOptions& shared = options.shared;
+    window_open((uint16_t)shared.width, (uint16_t)shared.height, "Quiet harbor", options.window ? 0 : 1,
+                WindowGl{shared.samples, options.vsync});
+    text_enable_captions(shared.captions);
     demo_load();
     // Without a sound device there is no player and the pictures run silently
     // on the clock alone. With one, the music renders ahead on its own thread
@@ -142,7 +135,7 @@ int main(int argc, char** argv)
     demo_audio_start(&audio, true, options.start);
     demo_audio_sync(&audio);
 
-    FrameTimes times = {options.stats ? demo_stats_create() : nullptr, -1.0};
+    FrameTimes times = {shared.stats ? demo_stats_create() : nullptr, -1.0};
     play(&audio, (float)options.start, options.loop, &times);
 
     demo_audio_stop(&audio);
@@ -150,5 +143,5 @@ int main(int argc, char** argv)
     demo_stats_destroy(times.stats);
     demo_unload();
     window_close();
-    return 0;
+    return EXIT_DONE;
 }

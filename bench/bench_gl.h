@@ -3,9 +3,10 @@
 // unless QH_BENCH_SIZE names another size ("1920x1080").
 #pragma once
 
-#include "app/demo.h"
-#include "capture/offscreen.h"
+#include "presentation/demo.h"
+#include "offscreen/offscreen.h"
 #include "runtime/gl_setup.h"
+#include "runtime/seed.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -36,7 +37,7 @@ inline bool bench_scenes_loaded(benchmark::State& state)
     static bool loaded = false;
     if (!bench_context_ready(state)) return false;
     if (!loaded) {
-        srand(1);
+        seed_for_loading();
         demo_load();
         loaded = true;
     }

@@ -2,10 +2,10 @@
 // played through (drawing commands dropped), a frame drawn and finished,
 // the read-back as RGB and as BGRA, and a PNG written with the tool's
 // settings (with its size). Scenes 1 and 2, from two seconds in.
-#include "app/demo.h"
+#include "presentation/demo.h"
 #include "bench/bench_gl.h"
-#include "capture/offscreen.h"
-#include "capture/png_write.h"
+#include "offscreen/offscreen.h"
+#include "output/png_write.h"
 #include "runtime/gl_setup.h"
 
 #define GL_GLEXT_PROTOTYPES

@@ -2,9 +2,9 @@
 // load order, scenes 1 and 2 together, the solid subtractions inside scenes 5
 // and 6, and the whole phase with its loading screens. The context is opened
 // once, outside every measurement.
-#include "app/demo.h"
+#include "presentation/demo.h"
 #include "bench/bench_gl.h"
-#include "capture/offscreen.h"
+#include "offscreen/offscreen.h"
 #include "geometry/mesh.h"
 #include "runtime/gl_setup.h"
 #include "scenes/scenes.h"
@@ -24,7 +24,7 @@ static void BM_BuildStep(benchmark::State& state, void (*step)())
 {
     if (!bench_context_ready(state)) return;
     for (auto _ : state) {
-        srand(1);
+        seed_for_loading();
         step();
         glFinish();
     }
@@ -34,7 +34,7 @@ static void BM_BuildScenes1And2(benchmark::State& state)
 {
     if (!bench_context_ready(state)) return;
     for (auto _ : state) {
-        srand(1);
+        seed_for_loading();
         scene1_build();
         scene2_build();
         glFinish();
@@ -45,7 +45,7 @@ static void BM_LoadingPhase(benchmark::State& state)
 {
     if (!bench_context_ready(state)) return;
     for (auto _ : state) {
-        srand(1);
+        seed_for_loading();
         demo_load();
         glFinish();
     }

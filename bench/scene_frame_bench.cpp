@@ -5,9 +5,9 @@
 // frame of the whole process (the renderer's own threads included), which
 // other work on the machine disturbs far less than the wall time. A scene
 // joins by adding one SCENE_FRAMES line below.
-#include "app/demo.h"
+#include "presentation/demo.h"
 #include "bench/bench_gl.h"
-#include "capture/offscreen.h"
+#include "offscreen/offscreen.h"
 #include "runtime/gl_setup.h"
 #include "runtime/sync.h"
 

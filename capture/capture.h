@@ -2,13 +2,15 @@
 // the plan of frames, the music run along them, and where frames go.
 #pragma once
 
-#include "app/demo.h"
-#include "app/demo_audio.h"
+#include "presentation/demo.h"
+#include "presentation/demo_audio.h"
+#include "presentation/options.h"
 #include "capture/capture_progress.h"
+#include "capture/capture_signals.h"
 #include "capture/frame_rate.h"
-#include "capture/pending_file.h"
+#include "output/pending_file.h"
 #include "capture/video_pipe.h"
-#include "capture/wav_write.h"
+#include "output/wav_write.h"
 #include "runtime/gl_setup.h"
 
 #include <cstdint>
@@ -26,7 +28,9 @@ enum CaptureMode {
 };
 
 // Processes a sequence or video may be shared among.
-const int JOBS_MAX = JOBS_PARTS_MAX;
+const int JOBS_MAX = 64;
+// Each process's part is open beside the capture's own few files.
+static_assert(JOBS_MAX + 8 <= PENDING_FILES_MAX, "every temporary of a capture is removed on a signal");
 
 struct CaptureOptions {
     int mode = CAPTURE_SEQUENCE;
@@ -38,27 +42,26 @@ struct CaptureOptions {
     std::string audio;                  // WAV written along a sequence; empty = none
     double seconds = TIMELINE_END;      // length of --audio-only
     bool quiet = false;                 // no progress and no summary
-    bool stats = false;                 // frame times per scene at the end
-    bool captions = false;              // the title and credits drawn (--captions)
     bool force = false;                 // a sequence replaces another capture's frames in its folder
-    int width = WINDOW_WIDTH;           // frame size in pixels, 800 x 600 by default
-    int height = WINDOW_HEIGHT;
-    int samples = 1;                    // --msaa: samples per pixel asked for, 1 = off
     int jobs = 0;                       // processes sharing the frames; 0: chosen for the machine
+    SharedOptions shared = shared_options_default(); // size, samples, captions, statistics
     std::vector<std::string> parts;     // --join: the videos to join
+    std::vector<OptionGiven> given;     // every option as given, in order
 };
 
-// Parses the command line. Returns 0 when the options are usable, 2 after
-// reporting a usage error, 1 for --help (the caller prints capture_usage).
+// Parses the command line (an OptionsResult): OPTIONS_RUN when the options
+// are usable; OPTIONS_BAD after reporting a usage error; OPTIONS_HELP and
+// OPTIONS_VERSION, printed by the caller.
 int capture_parse_options(int argc, char** argv, CaptureOptions* options);
 const char* capture_usage();
 // Reports a usage error found after parsing (one line, then the usage on
-// standard error) and returns 2.
+// standard error) and returns EXIT_USAGE.
 int capture_usage_error(const std::string& problem);
-// The options of the command line that decide the pictures, for the
-// processes of --jobs: all but the span, the output and these processes'
-// own business (--jobs, --quiet, --stats, --force, --audio).
-std::vector<std::string> capture_picture_options(int argc, char** argv);
+// The command line of a process of --jobs rendering [from, to) into
+// `target` (the sequence's folder or its part of the video): the options
+// given that decide the pictures, as given, then the stretch and the output.
+std::vector<std::string> capture_worker_arguments(const CaptureOptions& options, double from, double to,
+                                                  const std::string& target);
 // What besides the span and rate decides a video's pictures, recorded in
 // its metadata: "quiet-harbor-capture 1.0.0; captions off; msaa 1".
 std::string capture_settings(const CaptureOptions& options);
@@ -117,9 +120,8 @@ FILE* music_track(double first, double end, Progress* progress);
 int capture_audio_only(const CaptureOptions& options, Progress* progress);
 int capture_frames(const CaptureOptions& options, Progress* progress);
 // A sequence or video shared among options.jobs processes, or as many as
-// suit the machine and the span when 0 (argv gives the options they are
-// started with).
-int capture_jobs(const CaptureOptions& options, int argc, char** argv, Progress* progress);
+// suit the machine and the span when 0.
+int capture_jobs(const CaptureOptions& options, Progress* progress);
 int capture_join(const CaptureOptions& options, Progress* progress);
 
 // This process as one of the processes of --jobs: where a sequence's frames

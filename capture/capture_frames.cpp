@@ -3,12 +3,12 @@
 // drawing pixels, then draws, reads back and hands on the saved frames.
 #include "capture/capture.h"
 
-#include "app/demo.h"
-#include "app/demo_stats.h"
+#include "presentation/demo.h"
+#include "presentation/demo_stats.h"
 #include "capture/frame_folder.h"
 #include "capture/frame_writer.h"
-#include "capture/offscreen.h"
-#include "capture/pending_file.h"
+#include "offscreen/offscreen.h"
+#include "output/pending_file.h"
 #include "capture/video_join.h"
 #include "runtime/gl_setup.h"
 #include "runtime/text.h"
@@ -84,12 +84,9 @@ static bool output_open(FrameRun* run, std::string* error)
 // sample.
 static bool video_start(FrameRun* run)
 {
-    const double begin = progress_clock();
+    const double begin = clock_seconds();
     run->sound = music_track(frame_plan_time(run->plan, 0), frame_plan_time(run->plan, run->plan.count),
                              run->progress);
-    // Starting the player seeded rand(); loading must draw the very numbers
-    // the window draws, from a generator in its initial state (seed 1).
-    srand(1);
     bool ok = run->sound != nullptr;
     if (ok) {
         int format = VIDEO_MP4;
@@ -97,15 +94,15 @@ static bool video_start(FrameRun* run)
         std::string error;
         const VideoSpan span = {run->plan.first, run->plan.count, run->plan.fps, capture_settings(*run->options)};
         {
-            PendingChildStart starting;
+            ChildStart starting;
             ok = video_open(&run->video, run->file.path, format, run->options->fps, g_frame.width, g_frame.height,
                             fileno(run->sound), video_span_comment(span), &error);
-            pending_watch_child(run->video.pid);
+            signals_watch_child(run->video.pid);
         }
         if (!ok) capture_error(error);
         if (ok) worker_report_child(run->video.pid);
     }
-    run->sound_time = progress_clock() - begin;
+    run->sound_time = clock_seconds() - begin;
     return ok;
 }
 
@@ -117,7 +114,7 @@ static bool output_close(FrameRun* run, bool ok, int64_t frames_written)
         if (ok) progress_phase(run->progress, "encoding", 0, "");
         if (ok && !video_close(&run->video, &error)) ok = capture_failed(pending_message(&run->file, error));
         if (!ok) video_abort(&run->video);
-        pending_watch_child(0);
+        signals_watch_child(0);
     }
     if (run->sound) fclose(run->sound);
     if (run->wav.file && !wav_close(&run->wav, &error) && ok) ok = capture_failed(pending_message(&run->file, error));
@@ -136,9 +133,9 @@ static bool output_close(FrameRun* run, bool ok, int64_t frames_written)
 
 static bool timed_music_advance(FrameRun* run, double seconds)
 {
-    const double begin = progress_clock();
+    const double begin = clock_seconds();
     const bool ok = music_advance(&run->music, seconds);
-    run->music_time += progress_clock() - begin;
+    run->music_time += clock_seconds() - begin;
     return ok;
 }
 
@@ -169,7 +166,7 @@ static void play_through_end(GLuint query)
 // state advance as in the window, cheaply.
 static bool play_through(FrameRun* run)
 {
-    const double begin = progress_clock();
+    const double begin = clock_seconds();
     progress_phase(run->progress, "playing through", run->plan.first, "frames");
     GLuint query = 0;
     play_through_begin(&query);
@@ -181,7 +178,7 @@ static bool play_through(FrameRun* run)
         progress_step(run->progress, k + 1);
     }
     play_through_end(query);
-    run->playing_through = progress_clock() - begin - run->music_time;
+    run->playing_through = clock_seconds() - begin - run->music_time;
     return ok;
 }
 
@@ -190,13 +187,13 @@ static bool capture_frame(FrameRun* run, FrameWriter* writer, int64_t i)
 {
     const double time = frame_plan_time(run->plan, i);
     if (!timed_music_advance(run, time)) return false;
-    const double begin = progress_clock();
+    const double begin = clock_seconds();
     demo_draw_frame(&run->loop, (float)time);
     glFinish();
-    const double drawn = progress_clock();
+    const double drawn = clock_seconds();
     if (run->stats) demo_stats_add(run->stats, run->loop.last_scene, (drawn - begin) * 1000.0, time);
     FrameSlot* slot = frame_writer_acquire(writer);
-    const double acquired = progress_clock();
+    const double acquired = clock_seconds();
     if (!slot) return false;
     // BGRA is the read-back the driver does with a plain copy; the writer
     // turns it into RGB on its own thread.
@@ -209,7 +206,7 @@ static bool capture_frame(FrameRun* run, FrameWriter* writer, int64_t i)
     frame_writer_submit(writer, slot);
     run->drawing += drawn - begin;
     run->waiting += acquired - drawn;
-    run->reading += progress_clock() - acquired;
+    run->reading += clock_seconds() - acquired;
     return true;
 }
 
@@ -223,22 +220,17 @@ static bool capture_saved(FrameRun* run, FrameWriter* writer, bool ok)
         progress_step(run->progress, i + 1);
         worker_report_saved(i + 1, i + 1 == run->plan.count);
     }
-    const double begin = progress_clock();
+    const double begin = clock_seconds();
     ok = music_finish(&run->music, ok);
-    run->music_time += progress_clock() - begin;
+    run->music_time += clock_seconds() - begin;
     return ok;
 }
 
 static Progress* s_load_progress = nullptr;
 static void after_load_step(int step) { progress_step(s_load_progress, step); }
 
-static std::string size_text(int width, int height)
-{
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
 // Multisampling as asked, with one line when the renderer gives another count.
-static bool multisample_open(const CaptureOptions& o)
+static bool multisample_open(const SharedOptions& o)
 {
     const int samples = offscreen_samples_for(o.samples);
     if (samples != o.samples) {
@@ -256,10 +248,11 @@ static bool multisample_open(const CaptureOptions& o)
 }
 
 // Opens the GL context for frames of the size asked for, before any file is
-// made. Returns 0; 1 without GL (reported); 2 when the renderer cannot draw
-// frames that large (reported with the usage).
-static int context_open(const CaptureOptions& o)
+// made. Returns EXIT_DONE; EXIT_FAILED without GL (reported); EXIT_USAGE
+// when the renderer cannot draw frames that large (reported with the usage).
+static int context_open(const CaptureOptions& options)
 {
+    const SharedOptions& o = options.shared;
     std::string error, ignored;
     if (!offscreen_open(o.width, o.height, &error)) {
         // Whether GL works at all, or only not at this size.
@@ -269,7 +262,7 @@ static int context_open(const CaptureOptions& o)
         offscreen_close();
         if (sized) return capture_usage_error("--size " + size_text(o.width, o.height) + ": " + error);
         capture_error("no offscreen OpenGL: " + error);
-        return 1;
+        return EXIT_FAILED;
     }
     // The overlay's area reaches past a wide frame and must fit the viewport too.
     GLint most[2] = {0, 0};
@@ -283,19 +276,19 @@ static int context_open(const CaptureOptions& o)
     }
     frame_set_size(o.width, o.height);
     gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
-    return o.samples == 1 || multisample_open(o) ? 0 : 1;
+    return o.samples == 1 || multisample_open(o) ? EXIT_DONE : EXIT_FAILED;
 }
 
 static bool load(FrameRun* run)
 {
-    const double begin = progress_clock();
+    const double begin = clock_seconds();
     progress_phase(run->progress, "loading", TIMELINE_ENTRIES, "steps");
     if (run->stats) snprintf(run->renderer, sizeof run->renderer, "%s", demo_stats_renderer());
     s_load_progress = run->progress;
-    text_enable_captions(run->options->captions);
+    text_enable_captions(run->options->shared.captions);
     demo_load(after_load_step);
     demo_loop_init(&run->loop);
-    run->loading = progress_clock() - begin;
+    run->loading = clock_seconds() - begin;
     return true;
 }
 
@@ -322,18 +315,11 @@ static bool capture_run(FrameRun* run, FrameWriter* writer)
     return ok;
 }
 
-static std::string seconds_text(double seconds, int decimals = 1)
-{
-    char text[32];
-    snprintf(text, sizeof text, "%.*f s", decimals, seconds);
-    return text;
-}
-
 // One line: what was written, how fast, and where the time went.
 static void summarise(const FrameRun& run, const FrameWriter& writer)
 {
     const CaptureOptions& o = *run.options;
-    const double total = progress_clock() - run.progress->start;
+    const double total = clock_seconds() - run.progress->start;
     char rate[64];
     snprintf(rate, sizeof rate, " (%.1f frames/s): ", (double)run.plan.count / total);
     std::string text = std::to_string(run.plan.count) + (run.plan.count == 1 ? " frame" : " frames") + " at " +
@@ -354,7 +340,7 @@ static void summarise(const FrameRun& run, const FrameWriter& writer)
 int capture_frames(const CaptureOptions& options, Progress* progress)
 {
     const int opened = context_open(options);
-    if (opened != 0) {
+    if (opened != EXIT_DONE) {
         offscreen_close();
         return opened;
     }
@@ -364,16 +350,16 @@ int capture_frames(const CaptureOptions& options, Progress* progress)
     run.plan = frame_plan(options);
     run.folder_fd = -1;
     run.video = VideoPipe{0, -1, -1, 0.0, nullptr};
-    if (options.stats) run.stats = demo_stats_create();
+    if (options.shared.stats) run.stats = demo_stats_create();
     FrameWriter writer;
     std::string error;
     bool ok = output_open(&run, &error);
     if (!ok) capture_error(pending_message(&run.file, error));
     if (ok) ok = capture_run(&run, &writer);
     offscreen_close();
-    const double finish_begin = progress_clock();
+    const double finish_begin = clock_seconds();
     ok = output_close(&run, ok, writer.written);
-    run.finishing = progress_clock() - finish_begin;
+    run.finishing = clock_seconds() - finish_begin;
     if (ok && g_worker.active) {
         worker_report_times({run.sound_time, run.loading, run.playing_through, (double)run.plan.first,
                              run.music_time, run.drawing, run.reading, run.waiting, writer.busy_seconds,
@@ -383,5 +369,5 @@ int capture_frames(const CaptureOptions& options, Progress* progress)
     }
     if (ok && run.stats) demo_stats_print(run.stats, stderr, "quiet-harbor-capture", run.renderer);
     demo_stats_destroy(run.stats);
-    return ok ? 0 : 1;
+    return ok ? EXIT_DONE : EXIT_FAILED;
 }

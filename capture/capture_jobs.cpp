@@ -13,7 +13,7 @@
 #include "capture/capture.h"
 
 #include "capture/frame_folder.h"
-#include "capture/pending_file.h"
+#include "output/pending_file.h"
 #include "capture/video_join.h"
 
 #include <cerrno>
@@ -96,7 +96,7 @@ static void report(const char* line)
 void worker_report_saved(int64_t saved, bool last)
 {
     static double s_last_report = 0.0;
-    const double now = progress_clock();
+    const double now = clock_seconds();
     if (!g_worker.active || (!last && now - s_last_report < REPORT_SECONDS)) return;
     s_last_report = now;
     char line[64];
@@ -188,28 +188,12 @@ static int jobs_automatic(const FramePlan& plan)
     return jobs;
 }
 
-// Seconds as the worker's command line gives them: read back, they are the
-// same double, so the worker finds the very frame meant.
-static std::string seconds_argument(double seconds)
+static std::vector<std::string> worker_arguments(const JobRun& run, const Worker& w)
 {
-    char text[40];
-    snprintf(text, sizeof text, "%.17g", seconds);
-    return text;
-}
-
-static std::vector<std::string> worker_arguments(const JobRun& run, const Worker& w, int argc, char** argv)
-{
-    std::vector<std::string> args = {"quiet-harbor-capture"};
-    const std::vector<std::string> picture = capture_picture_options(argc, argv);
-    args.insert(args.end(), picture.begin(), picture.end());
     const bool last = w.first + w.count == run.plan.count;
     const double to = last ? run.options->to : frame_plan_time(run.plan, w.first + w.count);
-    const std::vector<std::string> stretch = {"--from", seconds_argument(frame_plan_time(run.plan, w.first)),
-                                              "--to", seconds_argument(to), "--jobs", "1"};
-    args.insert(args.end(), stretch.begin(), stretch.end());
-    if (run.folder_fd >= 0) args.insert(args.end(), {"--out", run.options->out});
-    else args.insert(args.end(), {"--video", w.part.path});
-    return args;
+    const std::string target = run.folder_fd >= 0 ? run.options->out : w.part.path;
+    return capture_worker_arguments(*run.options, frame_plan_time(run.plan, w.first), to, target);
 }
 
 // The environment with this worker's variable in place of any other.
@@ -238,9 +222,9 @@ static std::vector<char*> pointers(std::vector<std::string>& strings)
 // Starts the tool itself (never through a shell) on one stretch, its
 // standard error into a pipe read here. Its signals are as ours were when
 // we started, its mask empty, and SIGTERM, with which we stop it, caught.
-static bool worker_spawn(JobRun* run, Worker* w, int argc, char** argv, std::string* error)
+static bool worker_spawn(JobRun* run, Worker* w, std::string* error)
 {
-    std::vector<std::string> args = worker_arguments(*run, *w, argc, argv);
+    std::vector<std::string> args = worker_arguments(*run, *w);
     std::vector<std::string> env = worker_environment(*run, *w);
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -281,7 +265,7 @@ static void watch_workers(const JobRun& run)
     for (const Worker& w : run.workers) {
         if (w.pid != 0) pids.push_back(w.pid);
     }
-    pending_watch_workers(pids);
+    signals_watch_workers(pids);
 }
 
 static void stop_workers(JobRun* run)
@@ -425,7 +409,7 @@ static bool jobs_open(JobRun* run, std::string* error)
 // or the WAV along a sequence.
 static bool jobs_sound(JobRun* run)
 {
-    const double begin = progress_clock();
+    const double begin = clock_seconds();
     const double first = frame_plan_time(run->plan, 0), end = frame_plan_time(run->plan, run->plan.count);
     bool ok = true;
     if (run->folder_fd < 0) {
@@ -436,14 +420,14 @@ static bool jobs_sound(JobRun* run)
         ok = music_start(&music, first, end, music_wav_sink, &run->wav);
         if (ok) ok = music_finish(&music, music_render(&music, end, run->progress, "rendering sound"));
     }
-    run->sound_time = progress_clock() - begin;
+    run->sound_time = clock_seconds() - begin;
     return ok;
 }
 
 static bool jobs_join(JobRun* run, std::string* error)
 {
     progress_phase(run->progress, "joining", 0, "");
-    const double begin = progress_clock();
+    const double begin = clock_seconds();
     std::vector<std::string> paths;
     for (const Worker& w : run->workers) paths.push_back(w.part.path);
     int format = VIDEO_MP4;
@@ -456,7 +440,7 @@ static bool jobs_join(JobRun* run, std::string* error)
         ok = false;
     }
     if (ok) ok = join_write(plan, run->file.path, fileno(run->sound), &run->ffmpeg_cpu, error);
-    run->joining = progress_clock() - begin;
+    run->joining = clock_seconds() - begin;
     return ok;
 }
 
@@ -486,13 +470,6 @@ static bool jobs_close(JobRun* run, bool ok)
     return ok;
 }
 
-static std::string seconds_text(double seconds, int decimals = 1)
-{
-    char text[32];
-    snprintf(text, sizeof text, "%.*f s", decimals, seconds);
-    return text;
-}
-
 // One line: what was written, how fast, and where the time went, the
 // workers' times added up.
 static void jobs_summarise(const JobRun& run)
@@ -502,7 +479,7 @@ static void jobs_summarise(const JobRun& run)
     for (const Worker& w : run.workers) {
         for (int i = 0; i < TIME_COUNT; i++) t[i] += w.times[i];
     }
-    const double total = progress_clock() - run.progress->start;
+    const double total = clock_seconds() - run.progress->start;
     char rate[64];
     snprintf(rate, sizeof rate, " (%.1f frames/s)", (double)run.plan.count / total);
     const bool video = o.mode == CAPTURE_VIDEO;
@@ -521,7 +498,7 @@ static void jobs_summarise(const JobRun& run)
     progress_finish(run.progress, text);
 }
 
-int capture_jobs(const CaptureOptions& options, int argc, char** argv, Progress* progress)
+int capture_jobs(const CaptureOptions& options, Progress* progress)
 {
     JobRun run = {};
     run.options = &options;
@@ -543,9 +520,9 @@ int capture_jobs(const CaptureOptions& options, int argc, char** argv, Progress*
     bool ok = jobs_open(&run, &error);
     if (!ok) capture_error(pending_message(&run.file, error));
     {
-        PendingChildStart starting;
+        ChildStart starting;
         for (Worker& w : run.workers) {
-            if (ok && !worker_spawn(&run, &w, argc, argv, &error)) ok = capture_failed(error);
+            if (ok && !worker_spawn(&run, &w, &error)) ok = capture_failed(error);
         }
         watch_workers(run);
     }
@@ -559,7 +536,7 @@ int capture_jobs(const CaptureOptions& options, int argc, char** argv, Progress*
         ok = capture_failed(pending_message(&run.file, error));
     ok = jobs_close(&run, ok);
     if (ok) jobs_summarise(run);
-    return ok ? 0 : 1;
+    return ok ? EXIT_DONE : EXIT_FAILED;
 }
 
 int capture_join(const CaptureOptions& options, Progress* progress)
@@ -588,11 +565,11 @@ int capture_join(const CaptureOptions& options, Progress* progress)
     if (ok && !pending_commit(&file, &error)) ok = capture_failed(error);
     if (!ok) {
         pending_discard(&file);
-        return 1;
+        return EXIT_FAILED;
     }
     progress_finish(progress, "joined " + std::to_string(plan.parts.size()) + " parts: " +
                                   std::to_string(whole.count) + " frames at " + frame_rate_text(whole.rate) +
                                   " fps from " + seconds_text(frame_time(whole.rate, whole.first), 3) + " to " +
-                                  options.video + " in " + seconds_text(progress_clock() - progress->start));
-    return 0;
+                                  options.video + " in " + seconds_text(clock_seconds() - progress->start));
+    return EXIT_DONE;
 }

@@ -11,11 +11,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-// Seed of the random numbers drawn during playback (the accent's shake). The
-// window seeds with the time; a capture uses a fixed seed, so capturing the
-// same span twice gives the same images.
-static const unsigned CAPTURE_RANDOM_SEED = 1;
-
 uint64_t music_frame_at(double seconds) { return (uint64_t)std::llround(seconds * (double)MUSIC_RATE); }
 
 bool music_start(CaptureMusic* music, double first, double end, MusicSink sink, void* context)
@@ -31,8 +26,6 @@ bool music_start(CaptureMusic* music, double first, double end, MusicSink sink, 
         capture_error("the music could not be started");
         return false;
     }
-    music->audio.seed = CAPTURE_RANDOM_SEED;
-    srand(CAPTURE_RANDOM_SEED);
     return true;
 }
 

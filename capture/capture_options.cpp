@@ -1,11 +1,9 @@
 // Command line of quiet-harbor-capture: the usage text and option parsing.
 #include "capture/capture.h"
 
-#include "app/demo.h"
-#include "runtime/gl_setup.h"
+#include "presentation/demo.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -88,12 +86,53 @@ static const char* const HELP =
     "and the file it points to is replaced; a device or pipe (such as\n"
     "/dev/stdout into a pipe) is written in place. A sequence locks its\n"
     "folder: a second capture into it is refused while the first runs.\n"
+    "An option's value follows it as the next argument or after '=':\n"
+    "--at 48 or --at=48.\n"
     "Exit status: 0 done, 1 failed (one line says why), 2 usage.\n";
-
-static const char* const FPS_PROBLEM = "--fps takes a rate from 0.1 to 1000, such as 60, 59.94 or 30000/1001";
 
 // Longest --audio-only render whose size a WAV header can state.
 static const double MAX_AUDIO_SECONDS = 24000.0;
+
+enum CaptureOptionCode {
+    OPTION_AT = 1,
+    OPTION_FROM,
+    OPTION_TO,
+    OPTION_FPS,
+    OPTION_OUT,
+    OPTION_VIDEO,
+    OPTION_AUDIO,
+    OPTION_AUDIO_ONLY,
+    OPTION_SECONDS,
+    OPTION_FORCE,
+    OPTION_JOBS,
+    OPTION_JOIN,
+    OPTION_QUIET,
+};
+
+// The rows marked to be passed on decide the pictures: every process of
+// --jobs gets them as given.
+static const OptionDef CAPTURE_OPTIONS[] = {
+    {"--at", "seconds", OPTION_AT, false},
+    {"--from", "seconds", OPTION_FROM, false},
+    {"--to", "seconds", OPTION_TO, false},
+    {"--fps", "rate", OPTION_FPS, true},
+    {"--out", "path", OPTION_OUT, false},
+    {"--video", "file", OPTION_VIDEO, false},
+    {"--audio", "file", OPTION_AUDIO, false},
+    {"--audio-only", nullptr, OPTION_AUDIO_ONLY, false},
+    {"--seconds", "seconds", OPTION_SECONDS, false},
+    {"--force", nullptr, OPTION_FORCE, false},
+    {"--jobs", "count", OPTION_JOBS, false},
+    {"--join", nullptr, OPTION_JOIN, false},
+    {"--quiet", nullptr, OPTION_QUIET, false},
+    OPTION_DEF_SIZE,
+    OPTION_DEF_MSAA,
+    OPTION_DEF_CAPTIONS,
+    OPTION_DEF_STATS,
+};
+
+static const OptionsGrammar GRAMMAR = {"quiet-harbor-capture", USAGE, CAPTURE_OPTIONS,
+                                       (int)(sizeof CAPTURE_OPTIONS / sizeof CAPTURE_OPTIONS[0])};
 
 const char* capture_usage()
 {
@@ -103,23 +142,11 @@ const char* capture_usage()
 
 int capture_usage_error(const std::string& problem)
 {
-    fprintf(stderr, "quiet-harbor-capture: %s\n%s", problem.c_str(), USAGE);
-    return 2;
-}
-
-static bool parse_number(const char* text, double* value)
-{
-    char* end = nullptr;
-    errno = 0;
-    *value = strtod(text, &end);
-    return errno == 0 && end != text && *end == '\0' && std::isfinite(*value);
+    options_fault(GRAMMAR, problem);
+    return EXIT_USAGE;
 }
 
 static bool in_timeline(double seconds) { return seconds >= 0 && seconds <= TIMELINE_END; }
-
-struct SeenOptions {
-    bool audio_only, at, from, to, fps, seconds, stats, force, size, msaa, jobs, join;
-};
 
 // Whole numbers of processes, 1..JOBS_MAX.
 static bool parse_jobs(const char* text, int* jobs)
@@ -132,12 +159,23 @@ static bool parse_jobs(const char* text, int* jobs)
     return true;
 }
 
-static const char* join_problem(const CaptureOptions& o, const SeenOptions& seen)
+// Whether an option was given.
+static bool given(const CaptureOptions& o, int code)
 {
-    if (!seen.join) return o.parts.empty() ? nullptr : "an argument that is no option: only --join takes parts";
-    if (seen.audio_only || seen.at || seen.from || seen.to || seen.fps || seen.seconds || seen.stats || seen.force ||
-        seen.jobs || seen.size || seen.msaa || o.captions || !o.out.empty() || !o.audio.empty())
-        return "--join takes only --video FILE, the parts and --quiet";
+    for (const OptionGiven& g : o.given) {
+        if (g.def->code == code) return true;
+    }
+    return false;
+}
+
+static const char* join_problem(const CaptureOptions& o)
+{
+    if (!given(o, OPTION_JOIN)) return o.parts.empty() ? nullptr : "an argument that is no option: only --join takes parts";
+    for (const OptionGiven& g : o.given) {
+        const int code = g.def->code;
+        if (code != OPTION_JOIN && code != OPTION_VIDEO && code != OPTION_QUIET)
+            return "--join takes only --video FILE, the parts and --quiet";
+    }
     int format = 0;
     if (o.video.empty()) return "--join needs --video FILE, the video to write";
     if (!video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv or .webm";
@@ -145,120 +183,124 @@ static const char* join_problem(const CaptureOptions& o, const SeenOptions& seen
     return nullptr;
 }
 
-static const char* mode_problem(const CaptureOptions& o, const SeenOptions& seen)
+static const char* audio_only_problem(const CaptureOptions& o)
 {
-    const bool span = seen.from || seen.to;
-    if (o.mode == CAPTURE_JOIN || !o.parts.empty()) return join_problem(o, seen);
-    if (seen.jobs && o.mode != CAPTURE_SEQUENCE && o.mode != CAPTURE_VIDEO)
-        return "--jobs goes with a sequence (--from/--to) or a video";
-    if (seen.jobs && o.jobs > 1 && seen.stats) return "--stats times frames drawn in one process: it takes --jobs 1";
-    if (o.mode == CAPTURE_AUDIO_ONLY) {
-        if (seen.at || span || seen.fps || seen.stats || seen.force || seen.size || seen.msaa || !o.video.empty() ||
-            !o.audio.empty())
+    for (const OptionGiven& g : o.given) {
+        const int code = g.def->code;
+        if (code != OPTION_AUDIO_ONLY && code != OPTION_OUT && code != OPTION_SECONDS && code != OPTION_QUIET &&
+            code != OPTION_CAPTIONS && code != OPTION_JOBS)
             return "--audio-only takes only --out and --seconds";
-        if (o.out.empty()) return "--out is required";
-        if (!(o.seconds > 0 && o.seconds <= MAX_AUDIO_SECONDS)) return "--seconds must be above 0 and at most 24000";
-        return nullptr;
     }
-    if (seen.seconds) return "--seconds goes with --audio-only";
-    const bool video = !o.video.empty();
-    if (video && !o.out.empty()) return "--video names its own file; --out goes with PNG output";
-    if (!video && o.out.empty()) return "--out or --video is required";
-    if (seen.at && (span || video)) return "--at gives one frame; --from, --to and --video give many";
-    if (!seen.at && !span && !video) return "give --at, --from/--to or --video";
-    if (!o.audio.empty() && o.mode != CAPTURE_SEQUENCE) return "--audio goes with a PNG sequence (--from/--to)";
-    if (seen.force && o.mode != CAPTURE_SEQUENCE) return "--force goes with a PNG sequence (--from/--to)";
-    if (seen.at && !in_timeline(o.from)) return "--at must be between 0 and 225";
-    if (!seen.at && !(in_timeline(o.from) && in_timeline(o.to) && o.from < o.to))
-        return "need 0 <= --from < --to <= 225";
-    int format = 0;
-    if (video && !video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv or .webm";
-    // Their yuv420p pictures halve the colour resolution both ways.
-    if (video && format != VIDEO_MKV && (o.width % 2 != 0 || o.height % 2 != 0))
-        return "an .mp4 or .webm video needs an even width and height (its colour is stored at half size)";
-    if (!seen.at && frame_plan(o).count < 1) return "no frame at that rate falls between --from and --to";
+    if (o.out.empty()) return "--out is required";
+    if (!(o.seconds > 0 && o.seconds <= MAX_AUDIO_SECONDS)) return "--seconds must be above 0 and at most 24000";
     return nullptr;
 }
 
-// Reads one option without a value; false when `arg` is not one.
-static bool read_flag(const std::string& arg, CaptureOptions* o, SeenOptions* seen)
+static const char* mode_problem(const CaptureOptions& o)
 {
-    if (arg == "--audio-only") seen->audio_only = true;
-    else if (arg == "--quiet") o->quiet = true;
-    else if (arg == "--stats") seen->stats = o->stats = true;
-    else if (arg == "--captions") o->captions = true;
-    else if (arg == "--force") seen->force = o->force = true;
-    else if (arg == "--join") seen->join = true;
-    else return false;
-    return true;
+    const bool at = given(o, OPTION_AT), span = given(o, OPTION_FROM) || given(o, OPTION_TO);
+    if (o.mode == CAPTURE_JOIN || !o.parts.empty()) return join_problem(o);
+    if (given(o, OPTION_JOBS) && o.mode != CAPTURE_SEQUENCE && o.mode != CAPTURE_VIDEO)
+        return "--jobs goes with a sequence (--from/--to) or a video";
+    if (given(o, OPTION_JOBS) && o.jobs > 1 && o.shared.stats)
+        return "--stats times frames drawn in one process: it takes --jobs 1";
+    if (o.mode == CAPTURE_AUDIO_ONLY) return audio_only_problem(o);
+    if (given(o, OPTION_SECONDS)) return "--seconds goes with --audio-only";
+    const bool video = !o.video.empty();
+    if (video && !o.out.empty()) return "--video names its own file; --out goes with PNG output";
+    if (!video && o.out.empty()) return "--out or --video is required";
+    if (at && (span || video)) return "--at gives one frame; --from, --to and --video give many";
+    if (!at && !span && !video) return "give --at, --from/--to or --video";
+    if (!o.audio.empty() && o.mode != CAPTURE_SEQUENCE) return "--audio goes with a PNG sequence (--from/--to)";
+    if (o.force && o.mode != CAPTURE_SEQUENCE) return "--force goes with a PNG sequence (--from/--to)";
+    if (at && !in_timeline(o.from)) return "--at must be between 0 and 225";
+    if (!at && !(in_timeline(o.from) && in_timeline(o.to) && o.from < o.to)) return "need 0 <= --from < --to <= 225";
+    int format = 0;
+    if (video && !video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv or .webm";
+    // Their yuv420p pictures halve the colour resolution both ways.
+    if (video && format != VIDEO_MKV && (o.shared.width % 2 != 0 || o.shared.height % 2 != 0))
+        return "an .mp4 or .webm video needs an even width and height (its colour is stored at half size)";
+    if (!at && frame_plan(o).count < 1) return "no frame at that rate falls between --from and --to";
+    return nullptr;
 }
 
-// Reads one option with its value; false on an unknown option or a bad value.
-static bool read_option(const std::string& arg, const char* value, CaptureOptions* o, SeenOptions* seen)
+// A path: any text but the empty one.
+static std::string read_path(std::string* path, const char* value)
 {
-    double number = 0.0;
-    const bool numeric = parse_number(value, &number);
-    if (arg == "--out" && *value) o->out = value;
-    else if (arg == "--video" && *value) o->video = value;
-    else if (arg == "--audio" && *value) o->audio = value;
-    else if (arg == "--at" && numeric) seen->at = true, o->from = number;
-    else if (arg == "--from" && numeric) seen->from = true, o->from = number;
-    else if (arg == "--to" && numeric) seen->to = true, o->to = number;
-    else if (arg == "--seconds" && numeric) seen->seconds = true, o->seconds = number;
-    else if (arg == "--fps" && frame_rate_parse(value, &o->fps)) seen->fps = true;
-    else if (arg == "--size" && frame_size_parse(value, &o->width, &o->height)) seen->size = true;
-    else if (arg == "--msaa" && frame_samples_parse(value, &o->samples)) seen->msaa = true;
-    else if (arg == "--jobs" && parse_jobs(value, &o->jobs)) seen->jobs = true;
-    else return false;
-    return true;
+    *path = value;
+    return *value ? "" : "a path";
+}
+
+static std::string capture_option_read(void* context, int code, const char* value)
+{
+    CaptureOptions* o = (CaptureOptions*)context;
+    switch (code) {
+    case OPTION_AT:
+    case OPTION_FROM:
+        return option_seconds(value, &o->from) ? "" : "seconds";
+    case OPTION_TO:
+        return option_seconds(value, &o->to) ? "" : "seconds";
+    case OPTION_SECONDS:
+        return option_seconds(value, &o->seconds) ? "" : "seconds";
+    case OPTION_FPS:
+        return frame_rate_parse(value, &o->fps) ? "" : "a rate from 0.1 to 1000, such as 60, 59.94 or 30000/1001";
+    case OPTION_OUT:
+        return read_path(&o->out, value);
+    case OPTION_VIDEO:
+        return read_path(&o->video, value);
+    case OPTION_AUDIO:
+        return read_path(&o->audio, value);
+    case OPTION_JOBS:
+        return parse_jobs(value, &o->jobs) ? "" : "a count from 1 to " + std::to_string(JOBS_MAX);
+    case OPTION_FORCE:
+        o->force = true;
+        return "";
+    case OPTION_QUIET:
+        o->quiet = true;
+        return "";
+    case OPTION_AUDIO_ONLY:
+    case OPTION_JOIN:
+        return ""; // they choose the mode once all is read
+    }
+    return shared_option_read(&o->shared, code, value, false);
 }
 
 int capture_parse_options(int argc, char** argv, CaptureOptions* o)
 {
     *o = CaptureOptions();
-    SeenOptions seen = {};
-    for (int i = 1; i < argc; i++) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") return 1;
-        if (arg == "--version") return 3;
-        if (read_flag(arg, o, &seen)) continue;
-        if (!arg.empty() && arg[0] != '-') {
-            o->parts.push_back(arg);
-            continue;
-        }
-        if (i + 1 >= argc) return capture_usage_error(arg + " needs a value");
-        const char* value = argv[++i];
-        if (!read_option(arg, value, o, &seen)) {
-            if (arg == "--fps") return capture_usage_error(FPS_PROBLEM);
-            return capture_usage_error("bad option or value: " + arg + " " + value);
-        }
-    }
-    if (seen.join) o->mode = CAPTURE_JOIN;
-    else if (seen.audio_only) o->mode = CAPTURE_AUDIO_ONLY;
-    else if (seen.at) o->mode = CAPTURE_FRAME;
+    const int result = options_parse(GRAMMAR, argc, argv, capture_option_read, o, &o->parts, &o->given);
+    if (result != OPTIONS_RUN) return result;
+    if (given(*o, OPTION_JOIN)) o->mode = CAPTURE_JOIN;
+    else if (given(*o, OPTION_AUDIO_ONLY)) o->mode = CAPTURE_AUDIO_ONLY;
+    else if (given(*o, OPTION_AT)) o->mode = CAPTURE_FRAME;
     else if (!o->video.empty()) o->mode = CAPTURE_VIDEO;
-    const char* problem = mode_problem(*o, seen);
-    if (problem) return capture_usage_error(problem);
+    const char* problem = mode_problem(*o);
+    if (problem) return options_fault(GRAMMAR, problem);
     // --stats times frames drawn alone; other modes have one frame or none.
-    if (!seen.jobs && (o->stats || (o->mode != CAPTURE_SEQUENCE && o->mode != CAPTURE_VIDEO))) o->jobs = 1;
-    return 0;
+    if (!given(*o, OPTION_JOBS) && (o->shared.stats || (o->mode != CAPTURE_SEQUENCE && o->mode != CAPTURE_VIDEO)))
+        o->jobs = 1;
+    return OPTIONS_RUN;
 }
 
-std::vector<std::string> capture_picture_options(int argc, char** argv)
+// Seconds as a worker's command line gives them: read back, they are the
+// same double, so the worker finds the very frame meant.
+static std::string seconds_argument(double seconds)
 {
-    static const char* const OWN[] = {"--from", "--to", "--out", "--video", "--audio", "--jobs",
-                                      "--quiet", "--stats", "--force"};
-    std::vector<std::string> kept;
-    for (int i = 1; i < argc; i++) {
-        const std::string arg = argv[i];
-        CaptureOptions scratch;
-        SeenOptions seen = {};
-        const bool flag = read_flag(arg, &scratch, &seen);
-        bool own = false;
-        for (const char* name : OWN) own = own || arg == name;
-        if (!own) kept.push_back(arg);
-        if (!flag && i + 1 < argc && !own) kept.push_back(argv[i + 1]);
-        if (!flag) i++;
+    char text[40];
+    snprintf(text, sizeof text, "%.17g", seconds);
+    return text;
+}
+
+std::vector<std::string> capture_worker_arguments(const CaptureOptions& o, double from, double to,
+                                                  const std::string& target)
+{
+    std::vector<std::string> args = {"quiet-harbor-capture"};
+    for (const OptionGiven& g : o.given) {
+        if (g.def->pass_on) args.push_back(g.def->value ? std::string(g.def->name) + "=" + g.value : g.def->name);
     }
-    return kept;
+    const std::vector<std::string> stretch = {"--from", seconds_argument(from), "--to", seconds_argument(to),
+                                              "--jobs", "1", o.mode == CAPTURE_SEQUENCE ? "--out" : "--video",
+                                              target};
+    args.insert(args.end(), stretch.begin(), stretch.end());
+    return args;
 }

@@ -11,13 +11,6 @@ static const double REDRAW_SECONDS = 0.1;
 // Whether a live line is on the terminal now.
 static bool s_line_shown = false;
 
-double progress_clock()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (double)now.tv_sec + (double)now.tv_nsec * 1e-9;
-}
-
 static double seconds_of(const rusage& usage)
 {
     return (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec +
@@ -36,7 +29,7 @@ void progress_init(Progress* progress, bool quiet)
 {
     progress->live = !quiet && isatty(STDERR_FILENO);
     progress->summary = !quiet;
-    progress->start = progress->phase_start = progress_clock();
+    progress->start = progress->phase_start = clock_seconds();
     progress->last_shown = 0.0;
     progress->phase = "";
     progress->unit = "";
@@ -74,7 +67,7 @@ void progress_phase(Progress* progress, const char* phase, int64_t total, const 
     progress->unit = unit;
     progress->total = total;
     progress->done = 0;
-    progress->phase_start = progress_clock();
+    progress->phase_start = clock_seconds();
     if (progress->live) show(progress, progress->phase_start);
 }
 
@@ -82,7 +75,7 @@ void progress_step(Progress* progress, int64_t done)
 {
     progress->done = done;
     if (!progress->live) return;
-    const double now = progress_clock();
+    const double now = clock_seconds();
     if (now - progress->last_shown < REDRAW_SECONDS && done < progress->total) return;
     progress->last_shown = now;
     show(progress, now);

@@ -3,6 +3,8 @@
 // elsewhere nothing until one summary line at the end; --quiet silences both.
 #pragma once
 
+#include "base/base.h"
+
 #include <cstdint>
 #include <string>
 
@@ -18,8 +20,6 @@ struct Progress {
     int64_t total;      // 0: a phase without counts
 };
 
-// Seconds on the monotonic clock.
-double progress_clock();
 // Processor seconds used so far by this process and the children it has
 // waited for (and theirs).
 double progress_processor_seconds();

@@ -3,8 +3,8 @@
 
 #include "capture/capture_progress.h"
 #include "capture/frame_folder.h"
-#include "capture/pending_file.h"
-#include "capture/png_write.h"
+#include "output/pending_file.h"
+#include "output/png_write.h"
 
 #include <cstdio>
 
@@ -37,9 +37,9 @@ static bool write_folder_frame(FrameWriter* w, int64_t index, std::string* error
 
 static bool write_slot(FrameWriter* w, const FrameSlot& slot, std::string* error)
 {
-    const double begin = progress_clock();
+    const double begin = clock_seconds();
     bgra_to_rgb(slot.bgra.data(), w->width, w->height, w->rgb.data());
-    w->convert_seconds += progress_clock() - begin;
+    w->convert_seconds += clock_seconds() - begin;
     switch (w->out.target) {
     case FRAME_TARGET_PNG_FILE:
         return png_write_rgb_fd(w->out.fd, w->out.path, w->width, w->height, w->rgb.data(), error);
@@ -63,12 +63,12 @@ static void writer_run(FrameWriter* w)
             w->waiting.pop_front();
             skip = w->failed;
         }
-        const double begin = progress_clock();
+        const double begin = clock_seconds();
         std::string error;
         const bool ok = skip || write_slot(w, *slot, &error);
         {
             std::lock_guard<std::mutex> lock(w->mutex);
-            w->busy_seconds += progress_clock() - begin;
+            w->busy_seconds += clock_seconds() - begin;
             if (!ok && !w->failed) w->failed = true, w->error = error;
             if (ok && !skip) w->written++;
             w->spare.push_back(slot);

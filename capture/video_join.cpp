@@ -3,7 +3,10 @@
 // sound of the whole span.
 #include "capture/video_join.h"
 
-#include "capture/pending_file.h"
+#include "base/base.h"
+#include "capture/capture_signals.h"
+
+#include "output/pending_file.h"
 #include "capture/video_pipe.h"
 
 #include <algorithm>
@@ -115,9 +118,9 @@ static bool part_probe(const std::string& path, JoinPart* part, std::string* err
     return false;
 }
 
-static std::string size_text(const JoinPart& part)
+static std::string picture_text(const JoinPart& part)
 {
-    return std::to_string(part.width) + "x" + std::to_string(part.height) + " " + part.pixels;
+    return size_text(part.width, part.height) + " " + part.pixels;
 }
 
 // Checks `part` against the first part, and against the one before it.
@@ -131,8 +134,8 @@ static bool part_fits(const JoinPart& first, const JoinPart& before, const JoinP
     else if (part.span.rate.num != first.span.rate.num || part.span.rate.den != first.span.rate.den)
         problem = "at " + frame_rate_text(part.span.rate) + " fps, not " + frame_rate_text(first.span.rate) + " as " +
                   first.path;
-    else if (size_text(part) != size_text(first))
-        problem = size_text(part) + ", not " + size_text(first) + " as " + first.path;
+    else if (picture_text(part) != picture_text(first))
+        problem = picture_text(part) + ", not " + picture_text(first) + " as " + first.path;
     else if (part.parameters != first.parameters)
         problem = "encoded with other parameters than " + first.path + " (by another version of ffmpeg?)";
     else if (part.span.first > end)
@@ -213,14 +216,14 @@ bool join_write(const JoinPlan& plan, const std::string& file, int sound_fd, dou
     VideoPipe video = {};
     bool ok = write_list(plan, list, error);
     if (ok) {
-        PendingChildStart starting;
+        ChildStart starting;
         ok = video_join_open(&video, file, plan.format, fileno(list), sound_fd, video_span_comment(plan.whole), error);
-        if (ok) pending_watch_child(video.pid);
+        if (ok) signals_watch_child(video.pid);
     }
     fclose(list);
     if (!ok) return false;
     ok = video_close(&video, error);
-    pending_watch_child(0);
+    signals_watch_child(0);
     *cpu_seconds += video.child_cpu_seconds;
     return ok;
 }

@@ -1,6 +1,8 @@
 // Video output: ffmpeg started without a shell, fed frames through a pipe.
 #include "capture/video_pipe.h"
 
+#include "base/base.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -134,12 +136,6 @@ static bool open_pipe(int* read_end, int* write_end)
     return *read_end >= 0 && *write_end >= 0;
 }
 
-static void close_fd(int* fd)
-{
-    if (*fd >= 0) close(*fd);
-    *fd = -1;
-}
-
 bool video_program_found(std::string* error)
 {
     const char* path = getenv("PATH");
@@ -210,14 +206,14 @@ static bool start(VideoPipe* video, const std::vector<std::string>& args, int in
     const bool piped = input >= 0 || open_pipe(&video_in, &video->video_fd);
     if (video->log_fd < 0 || video_in < 0 || sound_in < 0 || !piped) {
         *error = std::string("cannot set up the pipe to ffmpeg: ") + strerror(errno);
-        close_fd(&video_in);
-        close_fd(&sound_in);
+        fd_close(&video_in);
+        fd_close(&sound_in);
         video_abort(video);
         return false;
     }
     const int result = spawn_ffmpeg(video, args, video_in, sound_in);
-    close_fd(&video_in);
-    close_fd(&sound_in);
+    fd_close(&video_in);
+    fd_close(&sound_in);
     if (result == 0) return true;
     if (result == ENOENT)
         *error = std::string("the ffmpeg program was not found; install the Debian package ") + FFMPEG_PACKAGE;
@@ -292,7 +288,7 @@ static bool write_all(VideoPipe* video, int fd, const uint8_t* bytes, size_t siz
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             const int cause = errno;
-            close_fd(&video->video_fd);
+            fd_close(&video->video_fd);
             if (!reap(video, error)) return false;
             *error = std::string("writing to ffmpeg: ") + strerror(cause);
             return false;
@@ -310,9 +306,9 @@ bool video_write_frame(VideoPipe* video, const uint8_t* rgb, size_t bytes, std::
 
 bool video_close(VideoPipe* video, std::string* error)
 {
-    close_fd(&video->video_fd);
+    fd_close(&video->video_fd);
     const bool ok = reap(video, error);
-    close_fd(&video->log_fd);
+    fd_close(&video->log_fd);
     return ok;
 }
 
@@ -321,9 +317,9 @@ void video_abort(VideoPipe* video)
 {
     if (video->pid != 0) kill(video->pid, SIGKILL);
     std::string ignored;
-    close_fd(&video->video_fd);
+    fd_close(&video->video_fd);
     if (video->pid != 0) reap(video, &ignored);
-    close_fd(&video->log_fd);
+    fd_close(&video->log_fd);
 }
 
 bool video_probe(const std::string& file, const std::vector<std::string>& options, std::string* output,
@@ -349,6 +345,6 @@ bool video_probe(const std::string& file, const std::vector<std::string>& option
     if (ok) rewind(out);
     while (ok && (n = fread(buffer, 1, sizeof buffer, out)) > 0) output->append(buffer, n);
     if (out) fclose(out);
-    close_fd(&probe.log_fd);
+    fd_close(&probe.log_fd);
     return ok;
 }

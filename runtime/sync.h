@@ -1,6 +1,6 @@
 // Music-to-picture sync state and the demo clock, shared by the runtime and
-// the scenes. Written inside the audio pump and by the frame loop, read by the
-// render steps; all on the main thread, so no locks.
+// the scenes. Written by the player's reports and by the frame loop, read by
+// the render steps; all on the main thread, so no locks.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +21,12 @@ const uint8_t SYNC_ACCENT_INSTRUMENT = 5;
 const int32_t SYNC_BEAT_PULSE = 2000;
 const int32_t SYNC_ACCENT_PULSE = 16;
 
-// Row callback of the player: called every tick for every channel with the
-// instrument byte of the current cell (0 when empty). Returns it unchanged.
+// Row callback of the player, with an instrument byte a cell reported (0 for
+// an empty cell). Offline (the capture) it is called as cells are sequenced,
+// every tick for every channel; on the sound device the player reports from
+// the frame loop instead (player_sync), once per instrument value reported
+// by the blocks that came due, whatever the count. Setting the pulses again
+// changes nothing, so both ways leave the same state. Returns it unchanged.
 uint8_t sync_callback(uint8_t instrument);
 
 // Clears the sync state and the clock (program start, and between test runs).

@@ -92,13 +92,6 @@ AudioPlayed audio_queue_played(uint64_t now_us)
     return {before + part, underruns, underrun_bytes};
 }
 
-uint64_t audio_clock_us()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (uint64_t)now.tv_sec * US_PER_SECOND + (uint64_t)now.tv_nsec / 1000u;
-}
-
 // The device starts playing a request's sound when it asks for it; a request
 // the queue cannot fill is an underrun while counting is on.
 static void account_request(AudioQueue* q, uint32_t taken, uint32_t silence)
@@ -106,7 +99,7 @@ static void account_request(AudioQueue* q, uint32_t taken, uint32_t silence)
     const uint32_t version = q->version.load();
     q->version.store(version + 1);
     q->played_bytes.store(q->played_bytes.load() + taken);
-    q->request_us.store(audio_clock_us());
+    q->request_us.store(clock_us());
     q->request_bytes.store(taken);
     if (silence > 0 && q->counting.load()) {
         q->underruns.store(q->underruns.load() + 1);

@@ -16,6 +16,8 @@
 // another thread gets a consistent copy without ever holding the device up.
 #pragma once
 
+#include "base/base.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -36,7 +38,7 @@ struct AudioQueue {
     // the consumer updates it.
     std::atomic<uint32_t> version;
     std::atomic<uint64_t> played_bytes;   // sound taken from blocks since the last reset
-    std::atomic<uint64_t> request_us;     // audio_clock_us() when the last request came
+    std::atomic<uint64_t> request_us;     // clock_us() when the last request came
     std::atomic<uint32_t> request_bytes;  // sound that request took (the rest was silence)
     std::atomic<bool> counting;           // unfilled requests count as underruns (set by the producer)
     std::atomic<uint32_t> underruns;      // requests the queue could not fill while counting
@@ -77,13 +79,11 @@ void audio_queue_reset();
 // Underruns are counted only while this is on: from the first block of a song
 // until it ends or stops, so the device's lead-in and run-out are not counted.
 void audio_queue_count_underruns(bool on);
-// What the device has played by `now_us` (an audio_clock_us() reading): the
+// What the device has played by `now_us` (an clock_us() reading): the
 // sound taken up to the last request, plus as much of that request's sound as
 // it can have played since, at 176,400 bytes per second. Never decreases
 // while `now_us` does not. Never holds the device up.
 AudioPlayed audio_queue_played(uint64_t now_us);
-// Microseconds of a monotonic clock.
-uint64_t audio_clock_us();
 
 // Consumer side (device thread)
 // Fills len bytes of stream from the queue in order, spanning blocks as

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/base.h"
 #include "synth/effect_units.h"
 #include "synth/simd_local.h"
 
@@ -14,7 +15,6 @@ static const double ECHO_COUNT_LIMIT = 4611686018427387904.0; // 2^62
 
 // pi / 44100 in single precision: the flanger's phase step per frame and unit rate.
 static const float FLANGER_PHASE_STEP = 7.1237926e-5f;
-static const double MS_PER_SECOND = 1000.0;
 static const double FRAMES_PER_MS = 44.1;
 static const double FLANGER_MAX_FRAMES = 2147483647.0;
 

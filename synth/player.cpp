@@ -1,6 +1,7 @@
 // The player: sound device, voices and chain, start and stop, and the pump that fills the queue.
 #include "synth/player.h"
 
+#include "base/base.h"
 #include "synth/audio_queue.h"
 #include "synth/effect_chain.h"
 #include "synth/player_local.h"
@@ -14,7 +15,6 @@
 
 // One tick is 2.5 / tempo seconds: the tracker rule.
 static const double TEMPO_TICK_DIVISOR = 2.5;
-static const double MS_PER_SECOND = 1000.0;
 // Low 16 bits of the tick length in frames count.
 static const uint32_t TICK_FRAMES_MASK = 0xFFFF;
 static const float START_GAIN = 1.0f;
@@ -98,10 +98,6 @@ static Player* player_create_with(Song* song, const double* chain_config, size_t
         audio_close();
         s_audio_device_open = false;
     }
-    if (!player) return nullptr;
-    // After every load-time generator has drawn its numbers: playback's
-    // random effects differ from run to run, the loaded content never does.
-    srand((unsigned)time(nullptr));
     return player;
 }
 
@@ -279,7 +275,7 @@ void player_pause(Player* player, bool paused)
 
 double player_played_seconds(const Player* player)
 {
-    const uint64_t bytes = audio_queue_played(audio_clock_us()).bytes;
+    const uint64_t bytes = audio_queue_played(clock_us()).bytes;
     if (bytes <= player->origin_bytes) return 0.0;
     return (double)(bytes - player->origin_bytes) / AUDIO_BYTES_PER_SECOND;
 }

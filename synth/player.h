@@ -62,8 +62,7 @@ const uint32_t PLAYER_SYNC_LEAD_BLOCKS = 4;
 // Opens the sound device if no player holds it yet (44,100 Hz, signed 16-bit,
 // stereo, 2,048 frames per request), creates one voice per song channel in
 // channel order, builds the effect chain from `chain_config` (chain_length
-// values) with rows of 1000 / (tempo / 2.5) x speed ms, and seeds rand() with
-// the time. Returns null, with nothing allocated, when the device cannot be
+// values) with rows of 1000 / (tempo / 2.5) x speed ms. Returns null, with nothing allocated, when the device cannot be
 // opened or the chain configuration is rejected. The player is not playing.
 Player* player_create(Song* song, const double* chain_config, size_t chain_length);
 // The same without the sound device, for rendering offline: the blocks go to

@@ -1,5 +1,7 @@
 // Voice rendering: oscillators, modulation sources, envelope and filter per channel.
 #include "synth/voice.h"
+
+#include "base/base.h"
 #include "synth/simd_local.h"
 
 #include <cassert>
@@ -33,7 +35,6 @@ static const float FILTER_CUTOFF_MUL = 6.0f;
 static const float SAMPLE_MIN = -32768.0f;
 static const float SAMPLE_MAX = 32767.0f;
 static const float PAN_FULL = 255.0f;
-static const float MS_PER_SECOND = 1000.0f;
 // Noise: a shift register with feedback, scaled by 9 * 2^28 (not 2^31).
 static const uint32_t NOISE_FEEDBACK = 0x1D872B41;
 static const double NOISE_DIVISOR = 2415919104.0;
@@ -79,7 +80,7 @@ static float envelope_level(const Voice* voice, bool* ended)
     if (ins->envelope_off) {
         return 1.0f;
     }
-    float t = voice->time * MS_PER_SECOND / (float)SAMPLE_RATE;
+    float t = voice->time * (float)MS_PER_SECOND / (float)SAMPLE_RATE;
     float a = ins->attack_ms;
     float d = ins->decay_ms;
     float s = ins->sustain_ms;

@@ -25,19 +25,8 @@ check "... saying in one line which count it uses instead" \
   bash -c "grep -c 'has no 3 samples per pixel; ' '$WORK/smooth.err' | grep -qx 1"
 check "a multisampled frame differs from the plain one" bash -c "! cmp -s '$WORK/plain.png' '$WORK/smooth.png'"
 
-# Each case: the arguments, then what the one line must name.
+# Bad sizes and counts are the shared grammar's (tests/options_test.sh).
 mkdir "$WORK/out"
-for case in "--size 0x600|--size 0x600" "--size abc|abc" "--size desktop|desktop" "--msaa 0|--msaa 0" \
-            "--msaa 65|65"; do
-  args=${case%|*}
-  named=${case#*|}
-  # shellcheck disable=SC2086
-  "$CAPTURE" --at 1 --out "$WORK/out/bad.png" $args 2>"$WORK/bad.err"
-  status=$?
-  check "'$args': exit 2 (got $status)" test "$status" -eq 2
-  check "'$args': one line naming it, then the usage" \
-    bash -c "head -n 1 '$WORK/bad.err' | grep -qF -- '$named' && sed -n 2p '$WORK/bad.err' | grep -q '^Usage:'"
-done
 "$CAPTURE" --video "$WORK/out/odd.mp4" --from 1 --to 2 --size 641x360 2>"$WORK/odd.err"
 check "an odd size for .mp4: exit 2" test $? -eq 2
 check "... with one line saying it needs an even size" \

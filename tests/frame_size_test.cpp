@@ -1,8 +1,8 @@
 // The frame at any size: where the band and the overlay land, the size
 // option's syntax, and frames at other sizes that show what the 800 x 600
 // frame shows.
-#include "app/demo.h"
-#include "capture/offscreen.h"
+#include "presentation/demo.h"
+#include "offscreen/offscreen.h"
 #include "render/render.h"
 #include "runtime/gl_setup.h"
 #include "runtime/sync.h"

@@ -1,6 +1,6 @@
 // Loading screen discs, the silent text layer and the credits step, read back
 // from the offscreen window.
-#include "capture/offscreen.h"
+#include "offscreen/offscreen.h"
 #include "render/render.h"
 #include "render/transform.h"
 #include "runtime/gl_setup.h"

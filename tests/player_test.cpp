@@ -1,7 +1,7 @@
 // The player: tick and row figures, the pump's block accounting, the audio
 // queue and its callback, the sound device's lifetime, and the end of a song
 // that does not loop.
-#include "app/demo_audio.h"
+#include "presentation/demo_audio.h"
 #include "runtime/sync.h"
 #include "synth/audio_queue.h"
 #include "synth/effect_chain.h"

@@ -1,7 +1,7 @@
 // Scenes 1 and 2 through the same loading and frame code as the window and the
 // capture tool: light and zoom reactions, and the pictures by their properties.
-#include "app/demo.h"
-#include "capture/offscreen.h"
+#include "presentation/demo.h"
+#include "offscreen/offscreen.h"
 #include "render/render.h"
 #include "render/transform.h"
 #include "runtime/gl_setup.h"

@@ -1,6 +1,6 @@
 // Scenes 5 and 6 through the same loading and frame code as the window and the
 // capture tool: their colours, the rings' approach, and the music reactions.
-#include "app/demo.h"
+#include "presentation/demo.h"
 #include "render/render.h"
 #include "runtime/gl_setup.h"
 #include "runtime/sync.h"

@@ -1,7 +1,7 @@
 // Scenes 7, 8 and 9 through the same loading and frame code as the window and
 // the capture tool: the urchin's spin, the lattice room, the flakes' motion,
 // and the pictures by their colours.
-#include "capture/offscreen.h"
+#include "offscreen/offscreen.h"
 #include "geometry/mesh.h"
 #include "render/render.h"
 #include "render/transform.h"

@@ -1,6 +1,6 @@
 // Timeline lookup, fades, first-frame flags, the end of the presentation and
 // the sync callback.
-#include "app/demo.h"
+#include "presentation/demo.h"
 #include "runtime/gl_setup.h"
 #include "runtime/sync.h"
 #include "support/gl_test.h"

@@ -1,7 +1,7 @@
 // Shared offscreen GL context for the test programs.
 #include "support/gl_test.h"
 
-#include "capture/offscreen.h"
+#include "offscreen/offscreen.h"
 #include "runtime/gl_setup.h"
 
 #include <GL/gl.h>

@@ -1,7 +1,7 @@
 // Scene test support: loading once, frame drawing and band statistics.
 #include "support/scene_image.h"
 
-#include "capture/offscreen.h"
+#include "offscreen/offscreen.h"
 #include "render/render.h"
 #include "runtime/gl_setup.h"
 #include "runtime/sync.h"

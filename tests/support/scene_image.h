@@ -2,7 +2,7 @@
 // every scene once, whole-window read-back, and the band's colour statistics.
 #pragma once
 
-#include "app/demo.h"
+#include "presentation/demo.h"
 #include "runtime/gl_setup.h"
 #include "support/gl_test.h"
 

@@ -12,7 +12,7 @@
 //          FILE HASH (FNV-1a, 64 bits, of the decoded RGB pixels, top row
 //          first, so the PNG encoder's choices do not count)
 // Exit 0, or 1 when a file cannot be read.
-#include "capture/wav_write.h"
+#include "output/wav_write.h"
 #include "runtime/gl_setup.h"
 
 #include <cmath>

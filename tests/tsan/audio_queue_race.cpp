@@ -66,7 +66,7 @@ int main()
             if (audio_queue_push(block.data(), AUDIO_BLOCK_BYTES)) pushed++;
         } else {
             // The frame loop's reading of the device's position.
-            audio_queue_played(audio_clock_us());
+            audio_queue_played(clock_us());
             SDL_Delay(1);
         }
     }

@@ -1,5 +1,5 @@
 // WAV output: a 44-byte PCM header and little-endian 16-bit stereo frames.
-#include "capture/wav_write.h"
+#include "output/wav_write.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,8 +1,9 @@
 // The timeline, its fades and the drawing of one frame.
-#include "app/demo.h"
+#include "presentation/demo.h"
 
 #include "render/render.h"
 #include "runtime/gl_setup.h"
+#include "runtime/seed.h"
 #include "runtime/sync.h"
 #include "runtime/text.h"
 #include "scenes/scenes.h"
@@ -146,6 +147,7 @@ void demo_picture_end() { glDisable(GL_SCISSOR_TEST); }
 
 void demo_load(void (*after_step)(int step))
 {
+    seed_for_loading();
     g_font_large = font_create("Arial", 40, 0, 0, 0, 0);
     g_font_small = font_create("Arial", 16, 0, 0, 0, 0);
     for (int k = 1; k <= TIMELINE_ENTRIES; k++) {
@@ -175,11 +177,4 @@ void demo_rewind(DemoLoop* loop)
     sync_reset();
     scenes_rewind();
     demo_loop_init(loop);
-}
-
-uint32_t clock_ms()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (uint32_t)((uint64_t)now.tv_sec * 1000u + (uint64_t)now.tv_nsec / 1000000u);
 }

@@ -1,5 +1,5 @@
 // Offscreen OpenGL context through EGL's surfaceless platform.
-#include "capture/offscreen.h"
+#include "offscreen/offscreen.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>

@@ -65,6 +65,3 @@ void demo_unload();
 // demo_load), the light, the sync state, what the scenes build up over time
 // and the loop state. The music starts again apart (demo_audio_restart).
 void demo_rewind(DemoLoop* loop);
-
-// Milliseconds from a monotonic clock, wrapping at 2^32.
-uint32_t clock_ms();

@@ -1,7 +1,7 @@
-// Output files written under a temporary name beside their target, synced
-// and renamed into place only when complete, so a failed or interrupted
-// capture, or a power loss after it, never leaves a half-written file under
-// the name the user asked for.
+// Files written under a temporary name beside their target, synced and
+// renamed into place only when complete, so a failed or interrupted write,
+// or a power loss after it, never leaves a half-written file under the name
+// the user asked for. Both programs write their files this way.
 //
 // What a target name means:
 // - a new name: the file is created with the permissions a new file gets;
@@ -19,8 +19,9 @@
 #include <sys/types.h>
 #include <vector>
 
-// Most part files of one capture open at a time (--jobs).
-const int JOBS_PARTS_MAX = 64;
+// Most temporaries open at a time (those beyond are not removed by a
+// signal's clean-up).
+const int PENDING_FILES_MAX = 72;
 
 struct PendingFile {
     std::string target;    // the name the user gave, for messages
@@ -59,29 +60,11 @@ std::string pending_message(const PendingFile* file, const std::string& message)
 // Flushes a folder's entries (new names, renames) to the disk.
 bool folder_sync(int folder_fd, const std::string& folder, std::string* error);
 
-// Signal set-up for the whole capture, at start-up before any other thread:
-// SIGINT, SIGTERM and SIGHUP (unless ignored when we started, as under
-// nohup) go to a thread of their own, which stops the watched child process
-// and removes open temporary files before the process ends by the signal;
-// SIGPIPE and SIGXFSZ are ignored, so a closed pipe or a file-size limit
-// shows as a write error; SIGCHLD is back to its default, so that ffmpeg's
-// exit status can be waited for.
-void pending_install_signal_handlers();
-// The child process writing into a temporary file (0: none); a signal stops
-// it first, so that it cannot write the file again after its removal.
-void pending_watch_child(pid_t pid);
-// The processes of --jobs still running (none: empty). A signal sends each
-// SIGTERM, so that it removes its own temporaries, and waits for them all
-// before removing ours.
-void pending_watch_workers(const std::vector<pid_t>& pids);
-// Held while child processes are started and handed to the two calls above:
-// a signal's clean-up waits until they are watched, as one stopped in
-// between would be left running (and an ffmpeg among them could create its
-// file again after the temporaries are gone).
-class PendingChildStart {
-public:
-    PendingChildStart();
-    ~PendingChildStart();
-    PendingChildStart(const PendingChildStart&) = delete;
-    PendingChildStart& operator=(const PendingChildStart&) = delete;
-};
+// Start-up, before any other thread: reads the permissions a new file gets
+// (the umask).
+void pending_init();
+// A signal's clean-up, from then on the only caller: holds every other
+// thread back from creating, renaming or removing a temporary, for good ...
+void pending_freeze();
+// ... and removes the temporaries open at that moment.
+void pending_remove_frozen();

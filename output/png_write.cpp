@@ -1,5 +1,5 @@
 // PNG output through libpng, tuned for speed.
-#include "capture/png_write.h"
+#include "output/png_write.h"
 
 #include <cerrno>
 #include <csetjmp>

@@ -29,7 +29,9 @@ const uint8_t DEMO_LOOP = 1;
 // the first block (on the device: renders the queue full and starts the
 // render thread). With `start_seconds` the music starts at the frame nearest
 // to it (round(start_seconds x 44,100)), with what came before rendered and
-// thrown away unheard and unreported. Returns true when there is a player;
+// thrown away unheard and unreported. Playback's random numbers are seeded
+// (seed_for_playback): with the time on the device, with the capture's fixed
+// seed offline. Returns true when there is a player;
 // with `device` and none, says on stderr why there is no sound.
 bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds = 0.0);
 // Plays the music again from its start as at the first start: a new song and

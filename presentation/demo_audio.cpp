@@ -1,7 +1,9 @@
 // Start, sync and stop of the presentation's music, and the clock that follows it.
-#include "app/demo_audio.h"
+#include "presentation/demo_audio.h"
 
-#include "app/demo.h"
+#include "base/base.h"
+#include "presentation/demo.h"
+#include "runtime/seed.h"
 #include "runtime/sync.h"
 #include "synth/audio_queue.h"
 #include "synth/effect_chain.h"
@@ -10,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-
-static const double MS_PER_SECOND = 1000.0;
 
 // The device player, or null: says why there is no sound.
 static Player* device_player(Song* song)
@@ -50,9 +50,9 @@ bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds)
             ? player_create_offline(audio->song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH)
             : nullptr;
     }
-    // Playback's random numbers; a restart draws the same ones again.
-    audio->seed = (unsigned)time(nullptr);
-    srand(audio->seed);
+    // Playback's random numbers: the window's vary from run to run, a
+    // capture's do not; a restart draws the same ones again.
+    audio->seed = seed_for_playback(!device);
     if (!audio->player) return false;
     demo_player_start(audio->player, start_seconds);
     return true;
@@ -60,7 +60,7 @@ bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds)
 
 void demo_audio_restart(DemoAudio* audio)
 {
-    srand(audio->seed);
+    seed_again(audio->seed);
     if (!audio->player) return;
     // The new player shares the open device before the old one lets it go,
     // so the device is never closed and opened again.
@@ -69,7 +69,7 @@ void demo_audio_restart(DemoAudio* audio)
         ? player_create(song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH)
         : player_create_offline(song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
     player_stop(audio->player);
-    const AudioPlayed played = audio_queue_played(audio_clock_us());
+    const AudioPlayed played = audio_queue_played(clock_us());
     audio->underruns_before += played.underruns;
     audio->underrun_bytes_before += played.underrun_bytes;
     player_destroy(audio->player);
@@ -77,7 +77,7 @@ void demo_audio_restart(DemoAudio* audio)
     audio_queue_reset();
     audio->song = song;
     audio->player = player;
-    srand(audio->seed);
+    seed_again(audio->seed);
     if (player) demo_player_start(player, 0.0);
 }
 
@@ -93,7 +93,7 @@ void demo_audio_sync(DemoAudio* audio)
 
 static void report_underruns(const DemoAudio* audio)
 {
-    const AudioPlayed played = audio_queue_played(audio_clock_us());
+    const AudioPlayed played = audio_queue_played(clock_us());
     const uint32_t underruns = audio->underruns_before + played.underruns;
     if (underruns == 0) return;
     const uint64_t bytes = audio->underrun_bytes_before + played.underrun_bytes;

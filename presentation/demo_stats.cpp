@@ -1,5 +1,5 @@
 // Frame statistics per scene: binned frame times, percentiles and the report.
-#include "app/demo_stats.h"
+#include "presentation/demo_stats.h"
 
 #include <GL/gl.h>
 #include <cmath>

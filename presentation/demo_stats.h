@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/demo.h"
+#include "presentation/demo.h"
 
 // Frame times are kept in bins of 0.1 ms up to one second; slower frames
 // share the last bin (the slowest is kept exactly).

@@ -1,10 +1,11 @@
-// Temporary output files beside their targets, synced and renamed when complete.
-#include "capture/pending_file.h"
+// Files written under a temporary name beside their targets, synced and renamed when complete.
+#include "output/pending_file.h"
+
+#include "base/base.h"
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -13,17 +14,16 @@
 #include <mutex>
 #include <sys/random.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
-// Temporary files to remove when a signal stops the capture: one per open
-// PendingFile (the video or PNG, the WAV along a sequence, the frame being
-// written) and spares. Guarded by s_slots_mutex, which is also held while a
-// temporary is created and recorded, or renamed and forgotten, so the
-// signal's thread never meets one half done.
-static const int MAX_TEMPORARY = 8 + JOBS_PARTS_MAX;
+// Temporary files to remove when a signal stops the program: one per open
+// PendingFile (a video or PNG, the WAV along a sequence, the frame being
+// written, the parts of a capture shared among processes) and spares.
+// Guarded by s_slots_mutex, which is also held while a temporary is created
+// and recorded, or renamed and forgotten, so a signal's clean-up never meets
+// one half done.
+static const int MAX_TEMPORARY = PENDING_FILES_MAX;
 // ".frame_00000.png.Ab3xYz": a dot, the name, a dot and six random characters.
 static const int RANDOM_CHARACTERS = 6;
 static const size_t TEMPORARY_EXTRA = 2 + RANDOM_CHARACTERS;
@@ -39,11 +39,6 @@ struct TemporarySlot {
 
 static TemporarySlot s_temporary[MAX_TEMPORARY];
 static std::mutex s_slots_mutex;
-// Held while children are started and watched (PendingChildStart).
-static std::mutex s_start_mutex;
-static std::atomic<pid_t> s_child(0);
-// Processes of --jobs still running; guarded by s_slots_mutex.
-static std::vector<pid_t> s_workers;
 static mode_t s_new_file_mode = 0644;
 
 // Call with s_slots_mutex held.
@@ -64,75 +59,22 @@ static void forget(int folder_fd, const std::string& name)
     }
 }
 
-// The one thread that receives SIGINT, SIGTERM and SIGHUP (every other
-// thread blocks them): it stops ffmpeg, removes the temporaries and ends the
-// process by the same signal. The mutex is kept, so nothing is created
-// after the removal; nor is a child started.
-static void signal_thread_run(sigset_t signals)
-{
-    int signal_number = 0;
-    while (sigwait(&signals, &signal_number) != 0) {
-    }
-    s_start_mutex.lock();
-    s_slots_mutex.lock();
-    const pid_t child = s_child.load();
-    if (child != 0) {
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-    }
-    // Each worker removes its own temporaries when told to stop; ours go
-    // after theirs, so none of theirs can land on a name of ours afterwards.
-    for (pid_t worker : s_workers) kill(worker, SIGTERM);
-    for (pid_t worker : s_workers) waitpid(worker, nullptr, 0);
-    for (const TemporarySlot& slot : s_temporary) {
-        if (slot.armed) unlinkat(slot.folder_fd, slot.name.c_str(), 0);
-    }
-    signal(signal_number, SIG_DFL);
-    sigset_t one;
-    sigemptyset(&one);
-    sigaddset(&one, signal_number);
-    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-    raise(signal_number);
-}
-
-void pending_watch_child(pid_t pid) { s_child.store(pid); }
-
-PendingChildStart::PendingChildStart() { s_start_mutex.lock(); }
-
-PendingChildStart::~PendingChildStart() { s_start_mutex.unlock(); }
-
-void pending_watch_workers(const std::vector<pid_t>& pids)
-{
-    std::lock_guard<std::mutex> lock(s_slots_mutex);
-    s_workers = pids;
-}
-
-void pending_install_signal_handlers()
+void pending_init()
 {
     // Read once here: umask can only be read by setting it, which would race
-    // with files created on the writing thread.
+    // with files created on another thread.
     const mode_t mask = umask(0);
     umask(mask);
     s_new_file_mode = 0666 & ~mask;
-    signal(SIGPIPE, SIG_IGN);
-    signal(SIGXFSZ, SIG_IGN);
-    signal(SIGCHLD, SIG_DFL);
-    // Blocked before any other thread starts, so all of them inherit it.
-    // Signals ignored when we started (SIGHUP under nohup) stay ignored.
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction old;
-        if (sigaction(s, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaddset(&signals, s);
-    }
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    std::thread(signal_thread_run, signals).detach();
 }
 
-static void close_fd(int* fd)
+void pending_freeze() { s_slots_mutex.lock(); }
+
+void pending_remove_frozen()
 {
-    if (*fd >= 0) close(*fd);
-    *fd = -1;
+    for (const TemporarySlot& slot : s_temporary) {
+        if (slot.armed) unlinkat(slot.folder_fd, slot.name.c_str(), 0);
+    }
 }
 
 static void random_characters(char out[RANDOM_CHARACTERS])
@@ -204,7 +146,7 @@ static bool create_temporary(PendingFile* file, int folder_fd, const std::string
     if (file->fd >= 0) remember(file->folder_fd, temporary);
     if (file->fd < 0) {
         *error = file->target + ": " + strerror(cause);
-        close_fd(&file->folder_fd);
+        fd_close(&file->folder_fd);
         return false;
     }
     file->temporary = temporary;
@@ -354,7 +296,7 @@ bool folder_sync(int folder_fd, const std::string& folder, std::string* error)
 bool pending_commit(PendingFile* file, std::string* error)
 {
     if (file->temporary.empty()) {
-        close_fd(&file->fd);
+        fd_close(&file->fd);
         return true;
     }
     // fchmod can fail harmlessly on file systems without permissions.
@@ -373,22 +315,22 @@ bool pending_commit(PendingFile* file, std::string* error)
         return false;
     }
     file->temporary.clear();
-    close_fd(&file->fd);
+    fd_close(&file->fd);
     const bool ok = !file->sync_folder || folder_sync(file->folder_fd, file->target, error);
-    close_fd(&file->folder_fd);
+    fd_close(&file->folder_fd);
     return ok;
 }
 
 void pending_discard(PendingFile* file)
 {
-    close_fd(&file->fd);
+    fd_close(&file->fd);
     if (!file->temporary.empty()) {
         std::lock_guard<std::mutex> lock(s_slots_mutex);
         unlinkat(file->folder_fd, file->temporary.c_str(), 0);
         forget(file->folder_fd, file->temporary);
         file->temporary.clear();
     }
-    close_fd(&file->folder_fd);
+    fd_close(&file->folder_fd);
 }
 
 std::string pending_message(const PendingFile* file, const std::string& message)
