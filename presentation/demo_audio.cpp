@@ -58,10 +58,9 @@ bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds)
     return true;
 }
 
-void demo_audio_restart(DemoAudio* audio)
+// A new player at `start_seconds` in place of the old one.
+static void player_replace(DemoAudio* audio, double start_seconds)
 {
-    seed_again(audio->seed);
-    if (!audio->player) return;
     // The new player shares the open device before the old one lets it go,
     // so the device is never closed and opened again.
     Song* song = demo_song();
@@ -77,8 +76,22 @@ void demo_audio_restart(DemoAudio* audio)
     audio_queue_reset();
     audio->song = song;
     audio->player = player;
+    if (player) demo_player_start(player, start_seconds);
+}
+
+void demo_audio_restart(DemoAudio* audio)
+{
     seed_again(audio->seed);
-    if (player) demo_player_start(player, 0.0);
+    if (!audio->player) return;
+    player_replace(audio, 0.0);
+    seed_again(audio->seed);
+}
+
+void demo_audio_seek(DemoAudio* audio, double seconds, bool paused)
+{
+    if (!audio->player) return;
+    player_replace(audio, seconds);
+    if (paused) demo_audio_pause(audio, true);
 }
 
 void demo_audio_pause(DemoAudio* audio, bool paused)
