@@ -42,6 +42,8 @@ struct PlayerAhead {
     pthread_t thread;                     // renders ahead while the device plays
     bool running;                         // the thread was started and not yet joined
     std::atomic<bool> stop;               // tells the thread to end
+    pthread_mutex_t wake_lock;            // with wake: ends the thread's pause at once
+    pthread_cond_t wake;                  // on a monotonic clock
 };
 
 PlayerAhead* ahead_create();
