@@ -11,9 +11,10 @@
 // caller's thread in player_pump and reports at once.
 //
 // Calling order: song_create -> player_create -> player_set_row_callback ->
-// player_start -> player_sync after every video frame (player_pump until it
-// reports a full queue, offline) -> player_stop -> player_destroy ->
-// song_destroy.
+// (player_keep_checkpoints, to seek fast) -> player_start or player_start_at
+// -> player_sync after every video frame (player_pump until it reports a
+// full queue, offline), player_seek and player_pause as the viewer asks ->
+// player_stop -> player_destroy -> song_destroy.
 #pragma once
 
 #include <cstddef>
