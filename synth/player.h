@@ -11,9 +11,10 @@
 // caller's thread in player_pump and reports at once.
 //
 // Calling order: song_create -> player_create -> player_set_row_callback ->
-// player_start -> player_sync after every video frame (player_pump until it
-// reports a full queue, offline) -> player_stop -> player_destroy ->
-// song_destroy.
+// (player_keep_checkpoints, to seek fast) -> player_start or player_start_at
+// -> player_sync after every video frame (player_pump until it reports a
+// full queue, offline), player_seek and player_pause as the viewer asks ->
+// player_stop -> player_destroy -> song_destroy.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +25,7 @@
 
 struct EffectChain;
 struct PlayerAhead;
+struct PlayerSeek;
 
 // Row callback: the instrument byte of each cell, every tick (result ignored).
 typedef uint8_t (*PlayerRowCallback)(uint8_t instrument);
@@ -47,6 +49,12 @@ struct Player {
     uint8_t has_device;      // 1: holds a share of the sound device; 0: offline
     uint64_t origin_bytes;   // the queue's played count when playback started
     PlayerAhead* ahead;      // owned: the blocks' cell records and the render thread
+    uint64_t block;          // blocks rendered from the song's first frame
+    uint32_t noise_word;     // the voices' noise generator between blocks
+    uint8_t paused;          // 1 while player_pause holds the device
+    double* chain_config;    // owned copy of the chain configuration
+    size_t chain_length;     // its values
+    PlayerSeek* seek;        // owned: start state, checkpoints and their builder
 };
 
 // Stereo frames the chain turns into one queued block, and its floats.
@@ -124,7 +132,59 @@ void player_stop(Player* player);
 void player_pause(Player* player, bool paused);
 // Seconds of this player's sound the device has played by now, following it
 // between its requests; stands still while the device plays silence.
+// Counts from the last start or seek.
 double player_played_seconds(const Player* player);
+
+// Snapshots
+// A player's whole state between two blocks: song position, tick length,
+// tempo and speed, the noise generator, every voice with the sound it has
+// rendered but the chain has not yet taken, and every effect unit's live
+// state (of a delay line only what is still to be read). Restoring one and
+// rendering on gives byte for byte the blocks the saved player gave. Master
+// gain, loop flag, callbacks and queue are playback settings, not state.
+struct PlayerSnapshot {
+    uint64_t block;   // blocks rendered from the song's first frame when saved
+    size_t capacity;  // bytes of data
+    size_t used;      // bytes of data in use
+    uint8_t* data;    // owned
+};
+
+// Bytes a snapshot of this player may need between any two blocks.
+size_t player_snapshot_capacity(const Player* player);
+PlayerSnapshot* player_snapshot_create(size_t capacity); // null when out of memory
+void player_snapshot_destroy(PlayerSnapshot* snapshot);  // null is ignored
+// Saves the player's state; false, with `used` 0, when it does not fit.
+// Reads the player only: call it between blocks, on the thread rendering.
+bool player_snapshot_save(const Player* player, PlayerSnapshot* snapshot);
+// Puts the player in the saved state. The snapshot must come from a player
+// of the same song and chain configuration; the render thread must not run.
+void player_snapshot_restore(Player* player, const PlayerSnapshot* snapshot);
+
+// Seeking
+// Blocks between two checkpoints: 107 x 2,048 frames = 4.97 s, the most
+// whole blocks within 5 s, so a seek renders at most 5 s of music.
+const uint32_t PLAYER_CHECKPOINT_BLOCKS = 107;
+// From the next start on, a thread of its own at low priority renders the
+// song once more from its first frame and keeps a checkpoint every
+// PLAYER_CHECKPOINT_BLOCKS blocks, up to the song's end (or first loop).
+// Call before player_start; costs about 1.5 s of one core in all.
+void player_keep_checkpoints(Player* player);
+// Checkpoints ready so far, their total bytes, and waiting for all of them
+// (tests and benchmarks; nothing when none are being built).
+uint32_t player_checkpoints_ready(const Player* player);
+size_t player_checkpoints_bytes(const Player* player);
+void player_checkpoints_wait(Player* player);
+// Plays on from `frame` (44,100 per second from the song's first frame),
+// forwards or backwards, with the sound player_start_at(frame) would give,
+// byte for byte: stops the render thread, drops the queued sound, puts the
+// state back to the nearest checkpoint at or before the block holding
+// `frame` (or goes on from the current state when that is nearer), renders
+// and throws away the blocks up to it with the callbacks silenced, queues it
+// from `frame` on, then restarts the render thread, which refills the queue.
+// A paused device stays paused. The played seconds count from here, the
+// cells' reports start afresh, underruns keep counting. Frame loop thread
+// only; does nothing when not playing.
+void player_seek(Player* player, uint64_t frame);
 
 // Device
 // Opens the sound device with audio_callback; false when it cannot be opened,

@@ -10,6 +10,7 @@
 // How long the render thread sleeps once the queue is full: a ninth of a
 // block, so the queue is never more than one block short of full.
 static const long AHEAD_POLL_NS = 5000000;
+static const long NS_PER_SECOND = 1000000000;
 
 // The records the blocks being rendered on this thread go to.
 static thread_local PlayerAhead* t_recording = nullptr;
@@ -18,10 +19,21 @@ PlayerAhead* ahead_create()
 {
     PlayerAhead* ahead = new PlayerAhead();
     ahead_restart(ahead, 0);
+    pthread_mutex_init(&ahead->wake_lock, nullptr);
+    pthread_condattr_t monotonic;
+    pthread_condattr_init(&monotonic);
+    pthread_condattr_setclock(&monotonic, CLOCK_MONOTONIC);
+    pthread_cond_init(&ahead->wake, &monotonic);
+    pthread_condattr_destroy(&monotonic);
     return ahead;
 }
 
-void ahead_destroy(PlayerAhead* ahead) { delete ahead; }
+void ahead_destroy(PlayerAhead* ahead)
+{
+    pthread_cond_destroy(&ahead->wake);
+    pthread_mutex_destroy(&ahead->wake_lock);
+    delete ahead;
+}
 
 void ahead_restart(PlayerAhead* ahead, uint64_t origin)
 {
@@ -80,10 +92,20 @@ static void* ahead_run(void* context)
     Player* player = (Player*)context;
     // Named for top and perf; a name that does not fit is simply not set.
     pthread_setname_np(pthread_self(), "qh-music");
-    const timespec pause = {0, AHEAD_POLL_NS};
-    while (!player->ahead->stop.load()) {
+    PlayerAhead* ahead = player->ahead;
+    while (!ahead->stop.load()) {
         player_render_ahead(player);
-        nanosleep(&pause, nullptr);
+        // A pause that a stop ends at once: a seek waits for no sleep.
+        timespec until;
+        clock_gettime(CLOCK_MONOTONIC, &until);
+        until.tv_nsec += AHEAD_POLL_NS;
+        if (until.tv_nsec >= NS_PER_SECOND) {
+            until.tv_sec++;
+            until.tv_nsec -= NS_PER_SECOND;
+        }
+        pthread_mutex_lock(&ahead->wake_lock);
+        if (!ahead->stop.load()) pthread_cond_timedwait(&ahead->wake, &ahead->wake_lock, &until);
+        pthread_mutex_unlock(&ahead->wake_lock);
     }
     return nullptr;
 }
@@ -100,7 +122,10 @@ void ahead_thread_stop(Player* player)
 {
     PlayerAhead* ahead = player->ahead;
     if (!ahead->running) return;
+    pthread_mutex_lock(&ahead->wake_lock);
     ahead->stop.store(true);
+    pthread_cond_signal(&ahead->wake);
+    pthread_mutex_unlock(&ahead->wake_lock);
     pthread_join(ahead->thread, nullptr);
     ahead->running = false;
 }

@@ -3,7 +3,9 @@
 // this thread runs a frame loop of 60 syncs a second and follows the played
 // position. The whole synthesizer is compiled in with the sanitizer, so any
 // access the render thread, the device thread and the frame loop share
-// without ordering fails the run. Also checks that the cells' reports reach
+// without ordering fails the run. Three seeks early on, with the checkpoint
+// builder rendering the song beside them, bring in its thread and the
+// stopping and restarting of the render thread. Also checks that the cells' reports reach
 // the row callback, on the frame loop's thread only.
 #include "synth/audio_queue.h"
 #include "synth/effect_chain.h"
@@ -18,6 +20,9 @@
 static const double PLAY_SECONDS = 3.0;
 static const int FRAME_MS = 16;
 static const int TIME_LIMIT_MS = 60000;
+// Frames of the loop at which it seeks, and where to: forwards, back, forwards.
+static const int SEEK_FRAMES[] = {20, 40, 60};
+static const uint64_t SEEK_TARGETS[] = {9 * 44100 + 77, 2 * 44100, 14 * 44100};
 
 static std::thread::id g_frame_thread;
 static int g_notes = 0;         // reports of cells with an instrument
@@ -41,12 +46,16 @@ int main()
         return 1;
     }
     player_set_row_callback(player, on_row);
+    player_keep_checkpoints(player);
     player_start(player, 1.4f, 1);
 
     double played = 0.0;
     int syncs_going = 0, frames = 0;
     const Uint32 start = SDL_GetTicks();
     while (played < PLAY_SECONDS && SDL_GetTicks() - start < TIME_LIMIT_MS) {
+        for (int i = 0; i < 3; i++) {
+            if (frames == SEEK_FRAMES[i]) player_seek(player, SEEK_TARGETS[i]);
+        }
         syncs_going += player_sync(player);
         played = player_played_seconds(player);
         SDL_Delay(FRAME_MS);
