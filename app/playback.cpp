@@ -62,7 +62,7 @@ void playback_seek(Playback* p, float seconds)
         return;
     }
     demo_rewind(&p->loop);
-    demo_audio_seek(p->audio, seconds, p->paused);
+    demo_audio_seek(p->audio, seconds);
     demo_clock_start(&p->clock, p->audio, seconds);
     // The first frame there sees the beats and accents due, as at --start.
     demo_audio_sync(p->audio);

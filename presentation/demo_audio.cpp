@@ -33,11 +33,15 @@ static Song* demo_song()
     return song_create(SONG_STREAM, SONG_STREAM_SIZE, INSTRUMENT_TABLE, INSTRUMENT_TABLE_SIZE);
 }
 
+static uint64_t music_frame(double seconds) { return (uint64_t)std::llround(seconds * PLAYER_OUTPUT_RATE); }
+
 static void demo_player_start(Player* player, double start_seconds)
 {
     player_set_row_callback(player, sync_callback);
-    const uint64_t frame = (uint64_t)std::llround(start_seconds * PLAYER_OUTPUT_RATE);
-    player_start_at(player, DEMO_MASTER_GAIN, DEMO_LOOP, frame);
+    // The window seeks: checkpoints of the song, made while it plays, keep
+    // every seek within a few seconds of rendering.
+    if (player->has_device) player_keep_checkpoints(player);
+    player_start_at(player, DEMO_MASTER_GAIN, DEMO_LOOP, music_frame(start_seconds));
 }
 
 bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds)
@@ -87,11 +91,9 @@ void demo_audio_restart(DemoAudio* audio)
     seed_again(audio->seed);
 }
 
-void demo_audio_seek(DemoAudio* audio, double seconds, bool paused)
+void demo_audio_seek(DemoAudio* audio, double seconds)
 {
-    if (!audio->player) return;
-    player_replace(audio, seconds);
-    if (paused) demo_audio_pause(audio, true);
+    if (audio->player) player_seek(audio->player, music_frame(seconds));
 }
 
 void demo_audio_pause(DemoAudio* audio, bool paused)

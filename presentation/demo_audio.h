@@ -40,7 +40,7 @@ bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds = 0.0)
 void demo_audio_restart(DemoAudio* audio);
 // Plays on from `seconds` (0 <= seconds < 225), from the very sample
 // demo_audio_start would start at there; a paused device stays paused.
-void demo_audio_seek(DemoAudio* audio, double seconds, bool paused);
+void demo_audio_seek(DemoAudio* audio, double seconds);
 // Holds the music where it is, or lets it play on from there.
 void demo_audio_pause(DemoAudio* audio, bool paused);
 // After every swap: the cells now due reach the sync state (player_sync).
