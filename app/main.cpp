@@ -48,6 +48,8 @@ static void frame_draw(Playback* p)
 {
     // Time: where the music is, or the clock when there is no sound.
     const float time = demo_clock_seconds(&p->clock);
+    // Music: the beats and accents up to the frame's time.
+    demo_audio_sync(p->audio, time);
     demo_draw_frame(&p->loop, time);
     if (!p->loop.stop) {
         p->shown_time = time;
@@ -58,8 +60,6 @@ static void frame_draw(Playback* p)
     swap_buffers();
     frame_times_add(p->times, p->loop, time);
     if (p->loop.stop) playback_timeline_ended(p);
-    // Music: the beats and accents now due, for the next frame.
-    demo_audio_sync(p->audio);
 }
 
 // The frame loop, from `start` seconds until the timeline ends (unless
@@ -102,10 +102,9 @@ int main(int argc, char** argv)
     demo_load();
     // Without a sound device there is no player and the pictures run silently
     // on the clock alone. With one, the music renders ahead on its own thread
-    // from here on; the first frame already sees the cells due.
+    // from here on.
     DemoAudio audio;
     demo_audio_start(&audio, true, options.start);
-    demo_audio_sync(&audio);
 
     FrameTimes times = {shared.stats ? demo_stats_create() : nullptr, -1.0};
     play(&audio, (float)options.start, options.loop, &times);

@@ -64,8 +64,6 @@ void playback_seek(Playback* p, float seconds)
     demo_rewind(&p->loop);
     demo_audio_seek(p->audio, seconds);
     demo_clock_start(&p->clock, p->audio, seconds);
-    // The first frame there sees the beats and accents due, as at --start.
-    demo_audio_sync(p->audio);
     if (p->paused) demo_clock_pause(&p->clock, true);
     p->redraw = p->paused;
     p->times->last_swap = -1.0;

@@ -77,7 +77,7 @@ void window_open(uint16_t width, uint16_t height, const char* caption, uint8_t f
 
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     // Swaps wait for the display unless told not to: an unthrottled loop
-    // tears, and the beat effects that decay per frame all but vanish.
+    // tears.
     SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, gl.vsync ? 1 : 0);
     int samples = gl.samples;
     s_screen = video_mode_set(width, height, &samples);

@@ -101,9 +101,9 @@ void demo_audio_pause(DemoAudio* audio, bool paused)
     if (audio->player) player_pause(audio->player, paused);
 }
 
-void demo_audio_sync(DemoAudio* audio)
+void demo_audio_sync(DemoAudio* audio, double seconds)
 {
-    if (audio->player) player_sync(audio->player);
+    if (audio->player) player_sync(audio->player, music_frame(seconds));
 }
 
 static void report_underruns(const DemoAudio* audio)

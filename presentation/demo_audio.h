@@ -43,9 +43,10 @@ void demo_audio_restart(DemoAudio* audio);
 void demo_audio_seek(DemoAudio* audio, double seconds);
 // Holds the music where it is, or lets it play on from there.
 void demo_audio_pause(DemoAudio* audio, bool paused);
-// After every swap: the cells now due reach the sync state (player_sync).
-// Nothing without a player.
-void demo_audio_sync(DemoAudio* audio);
+// Before a frame at `seconds` is drawn: the cells of the music up to there
+// reach the sync state (player_sync), as a capture's frame at that time
+// sees them. Nothing without a player.
+void demo_audio_sync(DemoAudio* audio, double seconds);
 // Shutdown: player_stop, player_destroy, song_destroy; missing parts are
 // skipped. A device player that ran dry says on stderr how often and how long.
 void demo_audio_stop(DemoAudio* audio);

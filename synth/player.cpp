@@ -249,7 +249,7 @@ void player_start_at(Player* player, float gain, uint8_t loop, uint64_t frame)
     player_discard_blocks(player, frame / PLAYER_BLOCK_FRAMES);
     // The total played so far: the last request counts in full.
     player->origin_bytes = audio_queue_played(UINT64_MAX).bytes;
-    ahead_restart(player->ahead, audio_queue_pushed());
+    ahead_restart(player->ahead, audio_queue_pushed(), player->block);
     // The first block is queued before the device starts, so the device's
     // first request already finds sound and every later shortfall counts.
     audio_queue_count_underruns(true);
@@ -265,7 +265,7 @@ int player_pump(Player* player, int* more)
 {
     if (ahead_thread_running(player)) {
         *more = 0;
-        return player_sync(player);
+        return player->ahead->made.load() >= player->ahead->ended_at.load() ? 0 : 1;
     }
     bool going = true;
     if (!audio_queue_full()) going = player_queue_block(player, 0);

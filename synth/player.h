@@ -5,10 +5,9 @@
 // A player on the sound device renders ahead on a thread of its own, keeping
 // the queue full, so no slow frame can starve the device. What its cells
 // report reaches the row callback only through player_sync, on the frame
-// loop's thread, once the device has played out all but four of the blocks
-// before theirs: the frames see the music 140 to 186 ms ahead of the sound,
-// however far ahead the render thread is. An offline player renders on the
-// caller's thread in player_pump and reports at once.
+// loop's thread, for the music position the frame shows, however far ahead
+// the render thread is. An offline player renders on the caller's thread in
+// player_pump and reports at once.
 //
 // Calling order: song_create -> player_create -> player_set_row_callback ->
 // (player_keep_checkpoints, to seek fast) -> player_start or player_start_at
@@ -27,8 +26,10 @@ struct EffectChain;
 struct PlayerAhead;
 struct PlayerSeek;
 
-// Row callback: the instrument byte of each cell, every tick (result ignored).
-typedef uint8_t (*PlayerRowCallback)(uint8_t instrument);
+// Row callback: the instrument byte of each cell, every tick, with the block
+// (2,048 frames, counted from the song's first frame) whose rendering
+// sequenced it (result ignored).
+typedef uint8_t (*PlayerRowCallback)(uint8_t instrument, uint64_t block);
 // Effect callback: the effect code and parameter of each cell, every tick.
 typedef void (*PlayerEffectCallback)(uint8_t effect, uint8_t param);
 
@@ -61,10 +62,6 @@ struct Player {
 const uint32_t PLAYER_BLOCK_FRAMES = 2048;
 const uint32_t PLAYER_BLOCK_FLOATS = 4096;
 const uint32_t PLAYER_OUTPUT_RATE = 44100;  // Hz, 16-bit stereo
-// Blocks past the one the device plays whose cells the frames already see
-// (140 to 186 ms ahead of the sound): the lead the scenes' reactions to the
-// beat and accent are timed to.
-const uint32_t PLAYER_SYNC_LEAD_BLOCKS = 4;
 
 // Creation and release
 // Opens the sound device if no player holds it yet (44,100 Hz, signed 16-bit,
@@ -86,9 +83,10 @@ double player_row_ms(const Song* song);
 
 // Callbacks (set before player_start)
 // With deferred reports the row callback is called by player_sync instead,
-// once for every instrument value the due cells reported, in ascending order:
-// enough for a callback whose effect does not depend on how often or in what
-// order the values come, such as setting flags. The effect callback is
+// block by block, once for every instrument value a due block's cells
+// reported, in ascending order: enough for a callback whose effect does not
+// depend on how often or in what order a block's values come, such as
+// setting flags. The effect callback is
 // called as cells are sequenced, on the thread that renders.
 void player_set_row_callback(Player* player, PlayerRowCallback callback);
 void player_set_effect_callback(Player* player, PlayerEffectCallback callback);
@@ -112,17 +110,20 @@ void player_begin(Player* player);
 // Renders one block into the queue if it has room. Writes 1 to *more while
 // the queue still has room afterwards, else 0. Returns 0 when the song ended
 // (only without looping), else 1. Allocates nothing. While the render thread
-// runs it renders nothing: it is player_sync, and writes 0 to *more.
+// runs it renders nothing and writes 0 to *more.
 int player_pump(Player* player, int* more);
 // Renders blocks until the queue is full: the render thread's work, one
 // thread at a time. Allocates nothing and never waits.
 void player_render_ahead(Player* player);
-// Frame loop: reports the cells of the blocks now due to the row callback,
-// those up to PLAYER_SYNC_LEAD_BLOCKS past the device's (as far as they are
-// rendered). Returns 0 once the block in which the song ended (only without
+// Frame loop: reports to the row callback the cells of the blocks that start
+// before `frame` (44,100 per second from the song's first frame), the music
+// position the frame shows, as far as they are rendered: block by block in
+// order, once per instrument value each block reported, with its block. A
+// frame thus sees the very cells an offline player rendered up to its time
+// reports. Returns 0 once the block in which the song ended (only without
 // looping) is due, else 1. Never waits for the render thread; renders the
 // queue full itself when the system would not start one.
-int player_sync(Player* player);
+int player_sync(Player* player, uint64_t frame);
 // Stops the render thread and pauses the device; does nothing when not playing.
 void player_stop(Player* player);
 // Holds the sound device (paused is true) or lets it play on from the very

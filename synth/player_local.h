@@ -36,6 +36,7 @@ struct PlayerAhead {
     // The frame loop's side.
     PlayerRowCallback callback;           // the caller's row callback
     uint64_t origin;                      // the queue's pushed count at the start
+    uint64_t first_block;                 // the song's block queued first since the start
     uint64_t synced;                      // blocks whose reports have been passed on
     uint32_t passed[AHEAD_INSTRUMENTS];   // report counts of those blocks
 
@@ -48,10 +49,11 @@ struct PlayerAhead {
 
 PlayerAhead* ahead_create();
 void ahead_destroy(PlayerAhead* ahead);
-// Clears the records and counts for a start with the queue's pushed count.
-void ahead_restart(PlayerAhead* ahead, uint64_t origin);
+// Clears the records and counts for a start with the queue's pushed count,
+// the first block to be queued being the song's block `first_block`.
+void ahead_restart(PlayerAhead* ahead, uint64_t origin, uint64_t first_block);
 // The row callback that stands for the caller's while reports are deferred.
-uint8_t ahead_record_row(uint8_t instrument);
+uint8_t ahead_record_row(uint8_t instrument, uint64_t block);
 // Starts the render thread; false when the system cannot start one.
 bool ahead_thread_start(Player* player);
 void ahead_thread_stop(Player* player); // nothing when it does not run

@@ -193,7 +193,7 @@ void player_seek(Player* player, uint64_t frame)
     seek_restore_nearest(player, target);
     if (player->block < target) player_discard_blocks(player, target - player->block);
     player->origin_bytes = audio_queue_played(UINT64_MAX).bytes;
-    ahead_restart(player->ahead, audio_queue_pushed());
+    ahead_restart(player->ahead, audio_queue_pushed(), player->block);
     audio_queue_count_underruns(true);
     player_queue_block(player, (uint32_t)(frame % PLAYER_BLOCK_FRAMES) * BYTES_PER_FRAME);
     if (!device) return;

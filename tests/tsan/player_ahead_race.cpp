@@ -28,7 +28,7 @@ static std::thread::id g_frame_thread;
 static int g_notes = 0;         // reports of cells with an instrument
 static int g_foreign_calls = 0; // callback calls on any other thread
 
-static uint8_t on_row(uint8_t instrument)
+static uint8_t on_row(uint8_t instrument, uint64_t)
 {
     if (std::this_thread::get_id() != g_frame_thread) g_foreign_calls++;
     if (instrument != 0) g_notes++;
@@ -50,13 +50,16 @@ int main()
     player_start(player, 1.4f, 1);
 
     double played = 0.0;
+    uint64_t origin = 0; // the song's frame where playing restarted
     int syncs_going = 0, frames = 0;
     const Uint32 start = SDL_GetTicks();
     while (played < PLAY_SECONDS && SDL_GetTicks() - start < TIME_LIMIT_MS) {
         for (int i = 0; i < 3; i++) {
-            if (frames == SEEK_FRAMES[i]) player_seek(player, SEEK_TARGETS[i]);
+            if (frames != SEEK_FRAMES[i]) continue;
+            player_seek(player, SEEK_TARGETS[i]);
+            origin = SEEK_TARGETS[i];
         }
-        syncs_going += player_sync(player);
+        syncs_going += player_sync(player, origin + (uint64_t)(played * 44100));
         played = player_played_seconds(player);
         SDL_Delay(FRAME_MS);
         frames++;
