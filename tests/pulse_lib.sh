@@ -21,10 +21,11 @@ set-default-sink quiet
 EOF
   printf 'autospawn = no\n' >"$PULSE_DIR/client.conf"
   export PULSE_CLIENTCONFIG="$PULSE_DIR/client.conf"
-  # --system=no, no D-Bus, no realtime scheduling: nothing outside the
-  # folder is touched. Root may run a per-user server only with this flag.
+  # --system=no and no D-Bus: nothing outside the folder is touched. A
+  # desktop's server runs at a raised priority: so does this one where it
+  # may (nice -11 as root); no realtime scheduling.
   pulseaudio --daemonize=no --system=no --use-pid-file=no --exit-idle-time=-1 \
-    --disallow-exit=yes --realtime=no --high-priority=no --log-target=file:"$PULSE_DIR/log" \
+    --disallow-exit=yes --realtime=no --high-priority=yes --log-target=file:"$PULSE_DIR/log" \
     --log-level="${PULSE_LOG_LEVEL:-notice}" \
     -n -F "$PULSE_DIR/default.pa" --load=module-always-sink >/dev/null 2>&1 &
   PULSE_PID=$!
@@ -58,7 +59,7 @@ stop_pulse() {
 # sets PAREC_PID.
 start_parec() {
   parec --raw --format=s16le --rate=44100 --channels=2 --device=quiet.monitor \
-    --latency-msec=20 "$1" 2>/dev/null &
+    --latency-msec=100 "$1" 2>/dev/null &
   PAREC_PID=$!
 }
 
@@ -66,4 +67,34 @@ stop_parec() {
   [ -n "${PAREC_PID:-}" ] && kill "$PAREC_PID" 2>/dev/null && wait "$PAREC_PID" 2>/dev/null
   PAREC_PID=""
   return 0
+}
+
+# Gaps in recording $1 (raw, from its first sound) against the capture $2
+# (a .wav) from byte $3 on: where the recording goes silent while the music
+# does not, how many frames of silence it played and how many music frames
+# it skipped before going on. Prints one line per gap, then a summary line
+# "frames F gaps G silence S lost L" (F: music frames heard in order).
+sound_gaps() {
+  local rec_start
+  rec_start=$(first_sound "$1" 0)
+  awk -v ms="$3" -v music="$2" '
+    BEGIN {
+      cmd = "tail -c +" ms + 1 " \"" music "\" | od -An -v -td2 -w4"
+      while ((cmd | getline) > 0) m[n++] = $1 " " $2
+      close(cmd)
+      j = 0
+    }
+    {
+      f = $1 " " $2
+      if (f == m[j]) { j++; frames++; next }
+      if (f == "0 0") { z++; next }
+      # The music goes on: find the frame it goes on from, up to a second on.
+      for (k = j; k < j + 44100 && k < n && m[k] != f; k++) ;
+      if (k >= j + 44100 || k >= n) { print "lost track at music frame " j; exit 1 }
+      printf "gap at %.3f s of the music: %d frames of silence, %d music frames skipped\n", (ms - 44) / 176400 + j / 44100, z, k - j
+      gaps++; silence += z; lost += k - j
+      j = k + 1; z = 0; frames++
+    }
+    END { printf "frames %d gaps %d silence %d lost %d\n", frames, gaps, silence, lost }
+  ' <(tail -c +$((${rec_start:-0} + 1)) "$1" | od -An -v -td2 -w4)
 }
