@@ -22,10 +22,11 @@ EOF
   printf 'autospawn = no\n' >"$PULSE_DIR/client.conf"
   export PULSE_CLIENTCONFIG="$PULSE_DIR/client.conf"
   # --system=no and no D-Bus: nothing outside the folder is touched. A
-  # desktop's server runs at a raised priority: so does this one where it
-  # may (nice -11 as root); no realtime scheduling.
+  # desktop's server runs at a raised priority with realtime scheduling
+  # (given by its session): so does this one where the user may
+  # (PULSE_REALTIME=no leaves it out); elsewhere it runs without.
   pulseaudio --daemonize=no --system=no --use-pid-file=no --exit-idle-time=-1 \
-    --disallow-exit=yes --realtime=no --high-priority=yes --log-target=file:"$PULSE_DIR/log" \
+    --disallow-exit=yes --realtime="${PULSE_REALTIME:-yes}" --high-priority=yes --log-target=file:"$PULSE_DIR/log" \
     --log-level="${PULSE_LOG_LEVEL:-notice}" \
     -n -F "$PULSE_DIR/default.pa" --load=module-always-sink >/dev/null 2>&1 &
   PULSE_PID=$!
