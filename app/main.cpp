@@ -7,6 +7,7 @@
 #include "app/window_options.h"
 #include "presentation/demo_stats.h"
 #include "app/window.h"
+#include "app/window_scale.h"
 #include "runtime/gl_setup.h"
 #include "runtime/text.h"
 
@@ -98,7 +99,7 @@ static void play(DemoAudio* audio, float start, bool looping, FrameTimes* times)
             // Time: where the music is, or the clock when there is no sound.
             const float time = demo_clock_seconds(&p.clock);
             // Draw
-            demo_draw_frame(&p.loop, time);
+            window_scale_draw_frame(&p.loop, time);
             swap_buffers();
             frame_times_add(times, p.loop, time);
             if (p.loop.stop) timeline_ended(&p);
@@ -136,6 +137,7 @@ int main(int argc, char** argv)
     demo_audio_sync(&audio);
 
     FrameTimes times = {shared.stats ? demo_stats_create() : nullptr, -1.0};
+    window_scale_start(shared, times.stats);
     play(&audio, (float)options.start, options.loop, &times);
 
     demo_audio_stop(&audio);

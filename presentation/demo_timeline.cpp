@@ -1,6 +1,7 @@
 // The timeline, its fades and the drawing of one frame.
 #include "presentation/demo.h"
 
+#include "presentation/render_scale.h"
 #include "render/render.h"
 #include "runtime/gl_setup.h"
 #include "runtime/seed.h"
@@ -120,7 +121,11 @@ void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table
     const TimelineEntry& entry = table[index];
     loop->t = w - entry.start;
     loop->length = entry.length;
+    // At fewer pixels, the render step draws into the smaller target, scaled
+    // up into the band before the fades.
+    const bool scaled = render_scale_begin();
     entry.render(loop->t, loop->last_scene != entry.scene);
+    if (scaled) render_scale_end();
     loop->last_scene = entry.scene;
 
     const int in = fade_in_level(loop->t);
@@ -163,6 +168,7 @@ void demo_load(void (*after_step)(int step))
 void demo_unload()
 {
     glPopAttrib();
+    render_scale_release();
     font_free(g_font_large);
 }
 
