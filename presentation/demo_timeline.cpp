@@ -110,10 +110,10 @@ void demo_draw_frame(DemoLoop* loop, float time) { demo_draw_frame_from(loop, ti
 void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table)
 {
     demo_time = time;
-    demo_picture_begin();
     const float w = (float)fmod((double)demo_time, TIMELINE_WRAP);
     const int index = timeline_find_in(table, w);
     if (index < 0 || w >= TIMELINE_END) {
+        demo_picture_begin();
         loop->stop = true;
         demo_picture_end();
         return;
@@ -121,9 +121,10 @@ void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table
     const TimelineEntry& entry = table[index];
     loop->t = w - entry.start;
     loop->length = entry.length;
-    // At fewer pixels, the render step draws into the smaller target, scaled
-    // up into the band before the fades.
+    // At fewer pixels the render step draws into the smaller target, and the
+    // frame is cleared only when the target's picture is scaled up into it.
     const bool scaled = render_scale_begin();
+    if (!scaled) demo_picture_begin();
     entry.render(loop->t, loop->last_scene != entry.scene);
     if (scaled) render_scale_end();
     loop->last_scene = entry.scene;

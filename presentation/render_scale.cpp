@@ -1,6 +1,7 @@
 // The offscreen target of a picture drawn at fewer pixels, and its scale-up.
 #include "presentation/render_scale.h"
 
+#include "presentation/demo.h"
 #include "render/render.h"
 #include "runtime/gl_setup.h"
 #include "runtime/text.h"
@@ -146,8 +147,10 @@ bool render_scale_begin()
     }
     glBindFramebuffer(GL_FRAMEBUFFER, s_target.drawn);
     viewport(0, 0, width, height);
-    glScissor(0, 0, width, height);
+    glDisable(GL_SCISSOR_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glScissor(0, 0, width, height);
+    glEnable(GL_SCISSOR_TEST);
     const float pixel_scale = (float)height / (float)PICTURE_HEIGHT;
     pixel_sizes_follow(pixel_scale);
     s_drawn_pixel_scale = pixel_scale;
@@ -200,7 +203,6 @@ static void scale_up_draw()
 void render_scale_end()
 {
     const ScaleTarget& t = s_target;
-    const FrameGeometry& f = g_frame;
     glDisable(GL_SCISSOR_TEST);
     if (t.drawn != t.resolved) {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, t.drawn);
@@ -209,10 +211,11 @@ void render_scale_end()
     }
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, (GLuint)s_host_draw);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)s_host_read);
-    viewport(f.band_x, f.band_y, f.band_width, f.band_height);
-    glScissor(f.band_x, f.band_y, f.band_width, f.band_height);
-    glEnable(GL_SCISSOR_TEST);
-    pixel_scale_set(f.scale);
+    // The frame is cleared only now: a renderer that draws in passes then
+    // finishes the frame's drawing once, not once before the target and
+    // again after it.
+    demo_picture_begin();
+    pixel_scale_set(g_frame.scale);
     scale_up_draw();
     text_defer_draw();
 }

@@ -22,14 +22,15 @@ float render_scale_get();
 // scale, rounded, at least 1 each way.
 void render_scale_target_size(float scale, int* width, int* height);
 
-// Called by the frame's drawing after demo_picture_begin: at a scale below 1
-// binds the target (made or remade when its size changed), clears it, sets
+// Called by the frame's drawing in place of demo_picture_begin: at a scale
+// below 1 binds the target (made or remade when its size changed), clears it, sets
 // the viewport, scissor and the size of points and lines to it, and holds
 // back the captions drawn from now on. Returns false, doing nothing, at 1.
 bool render_scale_begin();
-// After the render step: back to the frame that was bound, the target's
-// picture scaled up into the band, then the held-back captions. The
-// viewport, scissor and pixel sizes are the band's again.
+// After the render step: back to the frame that was bound, demo_picture_begin
+// (the frame cleared, viewport and scissor on the band), the target's picture
+// scaled up into the band, then the held-back captions. Pixel sizes are the
+// frame's again.
 void render_scale_end();
 
 // Releases the target (the GL context must still be current).
