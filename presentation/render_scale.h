@@ -13,8 +13,7 @@ const float RENDER_SCALE_MAX = 1.0f;
 // Reads a scale: a decimal number from 0.25 to 1. False otherwise.
 bool render_scale_parse(const char* text, float* scale);
 
-// The scale for the frames drawn from now on (clamped to 0.25..1). Needs a
-// current GL context when it changes the scale of a frame already drawn.
+// The scale for the frames drawn from now on (clamped to 0.25..1).
 void render_scale_set(float scale);
 float render_scale_get();
 
