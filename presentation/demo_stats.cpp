@@ -52,7 +52,10 @@ static void scales_print(const DemoStats* stats, int s, FILE* out)
         }
         if (next < 0) return;
         last = stats->scales[s][next];
-        fprintf(out, "%s%g: %.0f %%", separator, last, 100.0 * stats->scale_frames[s][next] / (double)total);
+        const double share = 100.0 * stats->scale_frames[s][next] / (double)total;
+        // A scale used for a few frames is not shown as used for none.
+        if (share < 0.5) fprintf(out, "%s%g: <1 %%", separator, last);
+        else fprintf(out, "%s%g: %.0f %%", separator, last, share);
         separator = ", ";
     }
 }
