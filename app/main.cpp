@@ -8,6 +8,7 @@
 #include "app/window_options.h"
 #include "app/keys.h"
 #include "app/window.h"
+#include "app/window_scale.h"
 #include "runtime/gl_setup.h"
 #include "runtime/text.h"
 
@@ -52,7 +53,7 @@ static void frame_draw(Playback* p)
     const float time = demo_clock_seconds(&p->clock);
     // Music: the beats and accents up to the frame's time.
     demo_audio_sync(p->audio, time);
-    demo_draw_frame(&p->loop, time);
+    window_scale_draw_frame(&p->loop, time);
     if (!p->loop.stop) {
         p->shown_time = time;
         if (p->screenshot) playback_screenshot(*p);
@@ -111,6 +112,7 @@ int main(int argc, char** argv)
     audio.picture_delay = options.audio_delay_ms / MS_PER_SECOND;
 
     FrameTimes times = {shared.stats ? demo_stats_create() : nullptr, -1.0};
+    window_scale_start(shared, times.stats);
     play(&audio, (float)options.start, options.loop, &times);
 
     demo_audio_stop(&audio);

@@ -8,8 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-static const char USAGE[] = "Usage: quiet-harbor [--window] [--start SECONDS] [--size WxH|desktop] [--msaa N] [--no-vsync]\n"
-                            "                    [--captions] [--loop] [--audio-delay MS] [--stats] [--help] [--version]\n";
+static const char USAGE[] = "Usage: quiet-harbor [--window] [--start SECONDS] [--size WxH|desktop] [--msaa N]\n"
+                            "                    [--render-scale S|auto] [--no-vsync] [--captions] [--loop]\n"
+                            "                    [--audio-delay MS] [--stats] [--help] [--version]\n";
 static const char HELP[] =
     "Plays the Quiet harbor presentation: 225 seconds of pictures and music.\n"
     "\n"
@@ -26,6 +27,13 @@ static const char HELP[] =
     "  --msaa N         N samples per pixel for smooth edges (default 1: off);\n"
     "                   a count the display lacks gives the next one up that it\n"
     "                   has, or its largest, and a line saying so\n"
+    "  --render-scale S draw the 3D picture at S times the band's width and\n"
+    "                   height (0.25 to 1, default 1: every pixel) and scale it\n"
+    "                   up, smoothly, for a steady frame rate where the graphics\n"
+    "                   are slow; fades and captions stay sharp\n"
+    "  --render-scale auto  start at 1 and draw fewer pixels while frames\n"
+    "                   take longer than the display's refresh (1/60 s), more\n"
+    "                   again when they have time to spare\n"
     "  --no-vsync       draw as fast as the system allows instead of once per\n"
     "                   refresh of the display; the picture may tear\n"
     "  --captions       draw the captions: \"Loading...\", the title lines and\n"
@@ -39,7 +47,8 @@ static const char HELP[] =
     "  --stats          at exit, the renderer's name and one line per scene on\n"
     "                   stderr: the frames drawn, the median and 95th-percentile\n"
     "                   time from one frame to the next, and the slowest frame\n"
-    "                   with its time in the presentation.\n"
+    "                   with its time in the presentation; with --render-scale,\n"
+    "                   the scales used and each one's share of the frames.\n"
     "  -h, --help       show this help and exit\n"
     "  --version        show the name and version and exit\n"
     "\n"
@@ -76,6 +85,7 @@ static const OptionDef WINDOW_OPTIONS[] = {
     {"--start", "seconds", OPTION_START, false},
     OPTION_DEF_SIZE,
     OPTION_DEF_MSAA,
+    OPTION_DEF_RENDER_SCALE,
     {"--no-vsync", nullptr, OPTION_NO_VSYNC, false},
     OPTION_DEF_CAPTIONS,
     {"--loop", nullptr, OPTION_LOOP, false},

@@ -4,8 +4,10 @@
 // wall milliseconds per frame and the median processor milliseconds per
 // frame of the whole process (the renderer's own threads included), which
 // other work on the machine disturbs far less than the wall time. A scene
-// joins by adding one SCENE_FRAMES line below.
+// joins by adding one SCENE_FRAMES line below. QH_BENCH_RENDER_SCALE draws
+// the scenes at that render scale ("0.5"), as --render-scale does.
 #include "presentation/demo.h"
+#include "presentation/render_scale.h"
 #include "bench/bench_gl.h"
 #include "offscreen/offscreen.h"
 #include "runtime/gl_setup.h"
@@ -41,6 +43,13 @@ static double median(std::vector<double>* values)
 static void BM_SceneFrame(benchmark::State& state, int scene)
 {
     if (!bench_scenes_loaded(state)) return;
+    float scale = 1.0f;
+    const char* scale_text = getenv("QH_BENCH_RENDER_SCALE");
+    if (scale_text && !render_scale_parse(scale_text, &scale)) {
+        state.SkipWithError((std::string("bad QH_BENCH_RENDER_SCALE ") + scale_text).c_str());
+        return;
+    }
+    render_scale_set(scale);
     const TimelineEntry& entry = TIMELINE[scene - 1];
     DemoLoop loop;
     demo_loop_init(&loop);

@@ -5,6 +5,7 @@
 
 #include "presentation/demo.h"
 #include "presentation/demo_stats.h"
+#include "presentation/render_scale.h"
 #include "capture/frame_folder.h"
 #include "capture/frame_writer.h"
 #include "offscreen/offscreen.h"
@@ -192,6 +193,8 @@ static bool capture_frame(FrameRun* run, FrameWriter* writer, int64_t i)
     glFinish();
     const double drawn = clock_seconds();
     if (run->stats) demo_stats_add(run->stats, run->loop.last_scene, (drawn - begin) * 1000.0, time);
+    const float scale = render_scale_get();
+    if (run->stats && scale < 1.0f) demo_stats_add_scale(run->stats, run->loop.last_scene, scale);
     FrameSlot* slot = frame_writer_acquire(writer);
     const double acquired = clock_seconds();
     if (!slot) return false;
@@ -276,6 +279,7 @@ static int context_open(const CaptureOptions& options)
     }
     frame_set_size(o.width, o.height);
     gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
+    render_scale_set(o.render_scale);
     return o.samples == 1 || multisample_open(o) ? EXIT_DONE : EXIT_FAILED;
 }
 

@@ -14,7 +14,7 @@ static const char* const USAGE =
     "       quiet-harbor-capture --video FILE [--from A] [--to B] [--fps RATE]\n"
     "       quiet-harbor-capture --audio-only --out FILE.wav [--seconds S]\n"
     "       quiet-harbor-capture --join --video FILE PART...\n"
-    "The first three also take [--size WxH] [--msaa N].\n";
+    "The first three also take [--size WxH] [--msaa N] [--render-scale S].\n";
 static const char* const HELP =
     "\n"
     "Renders the presentation offscreen (800 x 600 unless --size says\n"
@@ -55,6 +55,11 @@ static const char* const HELP =
     "  --msaa N       N samples per pixel for smooth edges (default 1: off);\n"
     "                 a count the renderer lacks gives the next one up that it\n"
     "                 has, or its largest, and a line saying so\n"
+    "  --render-scale S\n"
+    "                 draw the 3D picture at S times the band's width and\n"
+    "                 height (0.25 to 1, default 1: every pixel) and scale it\n"
+    "                 up, smoothly, as the window does with the same option;\n"
+    "                 fades and captions stay sharp\n"
     "  --jobs N       with a sequence or video: share the frames among N\n"
     "                 processes (1 to 64), each rendering one stretch of them;\n"
     "                 the frames, their names and the video are those of one\n"
@@ -72,7 +77,8 @@ static const char* const HELP =
     "                 225 s presentation)\n"
     "  --stats        at the end, the renderer's name and one line per scene:\n"
     "                 the frames saved, the median and 95th-percentile time to\n"
-    "                 draw one, and the slowest with its time in the presentation\n"
+    "                 draw one, and the slowest with its time in the presentation;\n"
+    "                 with --render-scale, the scale and its share of the frames\n"
     "  --quiet        no progress line (shown on a terminal) and no summary\n"
     "                 line (printed at the end otherwise)\n"
     "  --captions     draw the captions: \"Loading...\", the title lines and the\n"
@@ -127,6 +133,7 @@ static const OptionDef CAPTURE_OPTIONS[] = {
     {"--quiet", nullptr, OPTION_QUIET, false},
     OPTION_DEF_SIZE,
     OPTION_DEF_MSAA,
+    OPTION_DEF_RENDER_SCALE,
     OPTION_DEF_CAPTIONS,
     OPTION_DEF_STATS,
 };

@@ -43,9 +43,10 @@ struct DemoLoop {
 
 void demo_loop_init(DemoLoop* loop);
 // Draws one frame at `time` seconds after playback started: clear, letterbox,
-// the timeline's render step, fades, all between demo_picture_begin and
-// demo_picture_end. Sets loop->stop (drawing only the cleared frame) once the
-// timeline has ended. Does not swap or pump audio.
+// the timeline's render step (at the scale render_scale_set gave), fades,
+// all between demo_picture_begin and demo_picture_end. Sets loop->stop
+// (drawing only the cleared frame) once the timeline has ended. Does not swap
+// or pump audio.
 void demo_draw_frame(DemoLoop* loop, float time);
 // The same with another table of ten entries in place of TIMELINE.
 void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table);

@@ -1,6 +1,7 @@
 // The timeline, its fades and the drawing of one frame.
 #include "presentation/demo.h"
 
+#include "presentation/render_scale.h"
 #include "render/render.h"
 #include "runtime/gl_setup.h"
 #include "runtime/seed.h"
@@ -122,10 +123,10 @@ void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table
     demo_time = time;
     sync_frame_begin(time);
     s_drawn_table = table;
-    demo_picture_begin();
     const float w = (float)fmod((double)demo_time, TIMELINE_WRAP);
     const int index = timeline_find_in(table, w);
     if (index < 0 || w >= TIMELINE_END) {
+        demo_picture_begin();
         loop->stop = true;
         demo_picture_end();
         return;
@@ -134,7 +135,12 @@ void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table
     pulse_catch_up(pulses_at);
     loop->t = w - entry.start;
     loop->length = entry.length;
+    // At fewer pixels the render step draws into the smaller target, and the
+    // frame is cleared only when the target's picture is scaled up into it.
+    const bool scaled = render_scale_begin();
+    if (!scaled) demo_picture_begin();
     entry.render(loop->t, loop->last_scene != entry.scene);
+    if (scaled) render_scale_end();
     loop->last_scene = entry.scene;
 
     const int in = fade_in_level(loop->t);
@@ -177,6 +183,7 @@ void demo_load(void (*after_step)(int step))
 void demo_unload()
 {
     glPopAttrib();
+    render_scale_release();
     font_free(g_font_large);
 }
 

@@ -1,6 +1,7 @@
 // The command-line grammar both programs share, and the options they share.
 #include "presentation/options.h"
 
+#include "presentation/render_scale.h"
 #include "runtime/gl_setup.h"
 
 #include <cerrno>
@@ -13,6 +14,7 @@ const OptionDef OPTION_DEF_SIZE = {"--size", "size", OPTION_SIZE, true};
 const OptionDef OPTION_DEF_MSAA = {"--msaa", "count", OPTION_MSAA, true};
 const OptionDef OPTION_DEF_CAPTIONS = {"--captions", nullptr, OPTION_CAPTIONS, true};
 const OptionDef OPTION_DEF_STATS = {"--stats", nullptr, OPTION_STATS, false};
+const OptionDef OPTION_DEF_RENDER_SCALE = {"--render-scale", "scale", OPTION_RENDER_SCALE, true};
 
 int options_fault(const OptionsGrammar& grammar, const std::string& problem)
 {
@@ -64,16 +66,19 @@ int options_parse(const OptionsGrammar& grammar, int argc, char** argv, OptionRe
     return OPTIONS_RUN;
 }
 
-SharedOptions shared_options_default() { return SharedOptions{WINDOW_WIDTH, WINDOW_HEIGHT, false, 1, false, false}; }
+SharedOptions shared_options_default()
+{
+    return SharedOptions{WINDOW_WIDTH, WINDOW_HEIGHT, false, 1, false, false, 1.0f, false};
+}
 
-std::string shared_option_read(SharedOptions* shared, int code, const char* value, bool desktop)
+std::string shared_option_read(SharedOptions* shared, int code, const char* value, bool window)
 {
     switch (code) {
     case OPTION_SIZE:
-        shared->desktop = desktop && strcmp(value, "desktop") == 0;
+        shared->desktop = window && strcmp(value, "desktop") == 0;
         if (shared->desktop || frame_size_parse(value, &shared->width, &shared->height)) return "";
         return std::string("WIDTHxHEIGHT (each 1 to ") + std::to_string(FRAME_SIZE_MAX) + ")" +
-               (desktop ? " or desktop" : "");
+               (window ? " or desktop" : "");
     case OPTION_MSAA:
         if (frame_samples_parse(value, &shared->samples)) return "";
         return "a count from 1 to " + std::to_string(FRAME_SAMPLES_MAX);
@@ -83,6 +88,14 @@ std::string shared_option_read(SharedOptions* shared, int code, const char* valu
     case OPTION_STATS:
         shared->stats = true;
         return "";
+    case OPTION_RENDER_SCALE:
+        shared->render_scale_auto = window && strcmp(value, "auto") == 0;
+        if (shared->render_scale_auto) {
+            shared->render_scale = 1.0f;
+            return "";
+        }
+        if (render_scale_parse(value, &shared->render_scale)) return "";
+        return std::string("a scale from 0.25 to 1") + (window ? " or auto" : "");
     }
     return "";
 }

@@ -70,6 +70,7 @@ enum SharedOptionCode {
     OPTION_MSAA,
     OPTION_CAPTIONS,
     OPTION_STATS,
+    OPTION_RENDER_SCALE,
 };
 
 struct SharedOptions {
@@ -79,18 +80,21 @@ struct SharedOptions {
     int samples;    // --msaa: samples per pixel asked for, 1 = off
     bool captions;  // draw the captions
     bool stats;     // frame times per scene on stderr at the end
+    float render_scale;     // the picture drawn at this share of the band's width and height ...
+    bool render_scale_auto; // ... or chosen frame by frame (the window's "auto")
 };
 
 extern const OptionDef OPTION_DEF_SIZE;
 extern const OptionDef OPTION_DEF_MSAA;
 extern const OptionDef OPTION_DEF_CAPTIONS;
 extern const OptionDef OPTION_DEF_STATS;
+extern const OptionDef OPTION_DEF_RENDER_SCALE;
 
-// 800 x 600, one sample per pixel, no captions, no statistics.
+// 800 x 600, one sample per pixel, no captions, no statistics, full scale.
 SharedOptions shared_options_default();
-// Reads one of the shared options as an OptionRead does. `desktop` says
-// whether --size takes "desktop" (the window only).
-std::string shared_option_read(SharedOptions* shared, int code, const char* value, bool desktop);
+// Reads one of the shared options as an OptionRead does. `window` says
+// whether --size takes "desktop" and --render-scale "auto" (the window only).
+std::string shared_option_read(SharedOptions* shared, int code, const char* value, bool window);
 
 // A number of seconds: the whole text is a finite decimal number. The
 // caller checks its range.

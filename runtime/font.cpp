@@ -250,9 +250,43 @@ static void text_origin(const Font& f, int x, int y, int* px, int* top)
     if (*top < 0) *top = margin;
 }
 
+// Lines held back while the picture is drawn at fewer pixels.
+struct DeferredLine {
+    int x, y;
+    uint32_t colour;
+    int32_t font;
+    char text[TEXT_DEFERRED_LENGTH + 1];
+};
+static bool s_deferring = false;
+static int s_deferred_count = 0;
+static DeferredLine s_deferred[TEXT_DEFERRED_MAX];
+
+void text_defer_begin()
+{
+    s_deferring = true;
+    s_deferred_count = 0;
+}
+
+void text_defer_draw()
+{
+    s_deferring = false;
+    for (int i = 0; i < s_deferred_count; i++) {
+        const DeferredLine& d = s_deferred[i];
+        text_draw(d.x, d.y, d.colour, d.font, d.text);
+    }
+    s_deferred_count = 0;
+}
+
 void text_draw(int x, int y, uint32_t colour, int32_t font, const char* text)
 {
     if (font < 1 || font > MAX_FONTS || !s_fonts[font - 1].used || !text) return;
+    if (s_deferring) {
+        if (s_deferred_count == TEXT_DEFERRED_MAX) return;
+        DeferredLine& d = s_deferred[s_deferred_count++];
+        d = DeferredLine{x, y, colour, font, {}};
+        snprintf(d.text, sizeof d.text, "%s", text);
+        return;
+    }
     const Font& f = s_fonts[font - 1];
     text_state_begin(f, colour);
     // (x, y) is the top left of the text: capitals hang from y, so the

@@ -29,6 +29,16 @@ void font_free(int32_t font);
 // draws nothing and touches nothing.
 void text_draw(int x, int y, uint32_t colour, int32_t font, const char* text);
 
+// Holding back: from text_defer_begin on, text_draw keeps each line (up to
+// TEXT_DEFERRED_MAX of them, of up to TEXT_DEFERRED_LENGTH characters)
+// instead of drawing it; text_defer_draw draws them, in the order given,
+// and ends the holding. For a picture drawn at fewer pixels and scaled up
+// afterwards: its captions are drawn on the finished frame, at full size.
+const int TEXT_DEFERRED_MAX = 8;
+const int TEXT_DEFERRED_LENGTH = 95;
+void text_defer_begin();
+void text_defer_draw();
+
 // The two fonts held from start-up to shutdown.
 extern int32_t g_font_large; // "Arial", 40
 extern int32_t g_font_small; // "Arial", 16

@@ -8,6 +8,8 @@
 //          SECOND RMS (16-bit sample scale, both channels)
 //        capture_levels diffrows A.png B.png one line per row where the two
 //          differ: ROW COUNT MIN_X MAX_X (rows from the top)
+//        capture_levels meandiff A.png B.png  the mean absolute difference
+//          of their channels (0..255), for two PNGs of one size
 //        capture_levels hashes FILE.png...   one line per file:
 //          FILE HASH (FNV-1a, 64 bits, of the decoded RGB pixels, top row
 //          first, so the PNG encoder's choices do not count)
@@ -118,6 +120,19 @@ static bool frame_diff_rows(const char* a_path, const char* b_path)
     return true;
 }
 
+static bool frame_mean_diff(const char* a_path, const char* b_path)
+{
+    std::vector<uint8_t> a, b;
+    if (!read_rgb(a_path, &a, true) || !read_rgb(b_path, &b, true) || a.size() != b.size() || a.empty()) {
+        fprintf(stderr, "capture_levels: cannot read %s and %s as PNGs of one size\n", a_path, b_path);
+        return false;
+    }
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); i++) sum += std::abs((int)a[i] - (int)b[i]);
+    printf("%.3f\n", sum / (double)a.size());
+    return true;
+}
+
 static bool frame_hash(const char* path)
 {
     std::vector<uint8_t> rgb;
@@ -144,7 +159,8 @@ int main(int argc, char** argv)
         return ok ? 0 : 1;
     }
     if (argc == 4 && strcmp(argv[1], "diffrows") == 0) return frame_diff_rows(argv[2], argv[3]) ? 0 : 1;
+    if (argc == 4 && strcmp(argv[1], "meandiff") == 0) return frame_mean_diff(argv[2], argv[3]) ? 0 : 1;
     if (argc == 3 && strcmp(argv[1], "sound") == 0) return sound_levels(argv[2]) ? 0 : 1;
-    fprintf(stderr, "usage: capture_levels frames FILE.png... | sound FILE.wav | diffrows A.png B.png | hashes FILE.png...\n");
+    fprintf(stderr, "usage: capture_levels frames FILE.png... | sound FILE.wav | diffrows A.png B.png | meandiff A.png B.png | hashes FILE.png...\n");
     return 2;
 }
