@@ -29,6 +29,8 @@ enum CaptureMode {
 
 // Processes a sequence or video may be shared among.
 const int JOBS_MAX = 64;
+// Parts --part may cut a sequence or video into.
+const int PARTS_MAX = 10000;
 // Each process's part is open beside the capture's own few files.
 static_assert(JOBS_MAX + 8 <= PENDING_FILES_MAX, "every temporary of a capture is removed on a signal");
 
@@ -44,6 +46,12 @@ struct CaptureOptions {
     bool quiet = false;                 // no progress and no summary
     bool force = false;                 // a sequence replaces another capture's frames in its folder
     int jobs = 0;                       // processes sharing the frames; 0: chosen for the machine
+    int crf = VIDEO_CRF_NONE;           // --crf of an .mp4 or .webm video; else the format's default
+    int part = 0, part_count = 0;       // --part K/N; 0/0 without it
+    // With --part, from and to are the part's and these place its frames
+    // in the whole capture: the first one's index and the whole's count.
+    int64_t name_offset = 0;
+    int64_t name_total = 0;             // 0: the run's own count
     SharedOptions shared = shared_options_default(); // size, samples, captions, statistics
     std::vector<std::string> parts;     // --join: the videos to join
     std::vector<OptionGiven> given;     // every option as given, in order
@@ -63,7 +71,8 @@ int capture_usage_error(const std::string& problem);
 std::vector<std::string> capture_worker_arguments(const CaptureOptions& options, double from, double to,
                                                   const std::string& target);
 // What besides the span and rate decides a video's pictures, recorded in
-// its metadata: "quiet-harbor-capture 1.0.0; captions off; msaa 1".
+// its metadata: "quiet-harbor-capture 1.0.0; captions off; msaa 1", then
+// "; crf 23" for a rate factor other than the format's default.
 std::string capture_settings(const CaptureOptions& options);
 
 // The frames of a run: those before `first` are played through unsaved, then
@@ -77,6 +86,11 @@ struct FramePlan {
 };
 
 FramePlan frame_plan(const CaptureOptions& options);
+// Cuts the plan's frames into `stretches` contiguous non-empty stretches (at
+// most its count) that cost about the same to render, each with its
+// play-through: their starts, then the end. The same plan gives the same
+// cut on any machine running the same version.
+std::vector<int64_t> capture_split(const FramePlan& plan, int stretches);
 // Seconds of saved frame i (0 <= i <= count; count gives the end of the last frame).
 double frame_plan_time(const FramePlan& plan, int64_t i);
 

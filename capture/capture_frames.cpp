@@ -96,7 +96,7 @@ static bool video_start(FrameRun* run)
         {
             ChildStart starting;
             ok = video_open(&run->video, run->file.path, format, run->options->fps, g_frame.width, g_frame.height,
-                            fileno(run->sound), video_span_comment(span), &error);
+                            run->options->crf, fileno(run->sound), video_span_comment(span), &error);
             signals_watch_child(run->video.pid);
         }
         if (!ok) capture_error(error);
@@ -302,11 +302,13 @@ static bool capture_run(FrameRun* run, FrameWriter* writer)
     bool ok = music_start(&run->music, frame_plan_time(run->plan, 0), end, to_wav ? music_wav_sink : nullptr,
                           &run->wav);
     if (ok) {
+        const CaptureOptions& o = *run->options;
+        const int64_t name_total = o.name_total > 0 ? o.name_total : run->plan.count;
         const bool folder = run->target == FRAME_TARGET_PNG_FOLDER;
         const FrameDestination out = {run->target, folder ? run->options->out : run->file.target,
                                       folder ? run->folder_fd : run->file.fd,
-                                      g_worker.active ? g_worker.digits : frame_name_digits(run->plan.count),
-                                      &run->video, g_worker.active ? g_worker.name_offset : 0};
+                                      g_worker.active ? g_worker.digits : frame_name_digits(name_total),
+                                      &run->video, g_worker.active ? g_worker.name_offset : o.name_offset};
         frame_writer_start(writer, out, g_frame.width, g_frame.height);
         ok = capture_saved(run, writer, play_through(run));
         if (!frame_writer_finish(writer)) ok = capture_failed(pending_message(&run->file, writer->error));
