@@ -54,5 +54,8 @@ std::string capture_settings(const CaptureOptions& options)
     video_format_for(options.video, &format);
     if (options.crf != VIDEO_CRF_NONE && options.crf != video_crf_default(format))
         settings += "; crf " + std::to_string(options.crf);
+    if (options.blur > 1)
+        settings += "; motion blur " + std::to_string(options.blur) + " over " + std::to_string(options.shutter) +
+                    " degrees";
     return settings;
 }

@@ -15,7 +15,7 @@ static const char* const USAGE =
     "       quiet-harbor-capture --video FILE [--from A] [--to B] [--fps RATE] [--crf N]\n"
     "       quiet-harbor-capture --audio-only --out FILE.wav [--seconds S]\n"
     "       quiet-harbor-capture --join --video FILE PART...\n"
-    "The first three also take [--size WxH] [--msaa N].\n";
+    "The first three also take [--size WxH] [--msaa N] [--motion-blur N] [--shutter DEG].\n";
 static const char* const HELP =
     "\n"
     "Renders the presentation offscreen (800 x 600 unless --size says\n"
@@ -82,6 +82,13 @@ static const char* const HELP =
     "  --audio-only   render the music alone, as fast as possible\n"
     "  --seconds S    length of --audio-only in seconds (default: the whole\n"
     "                 225 s presentation)\n"
+    "  --motion-blur N\n"
+    "                 motion blur: each frame saved is the average, in linear\n"
+    "                 light, of N frames (2 to 64; default 1: none) drawn at\n"
+    "                 instants spread evenly over the shutter's interval, which\n"
+    "                 ends at the frame's own instant\n"
+    "  --shutter DEG  with --motion-blur: that interval in degrees of a\n"
+    "                 frame's period, 1 to 360 (default 180: half a period)\n"
     "  --stats        at the end, the renderer's name and one line per scene:\n"
     "                 the frames saved, the median and 95th-percentile time to\n"
     "                 draw one, and the slowest with its time in the presentation\n"
@@ -121,6 +128,8 @@ enum CaptureOptionCode {
     OPTION_QUIET,
     OPTION_CRF,
     OPTION_PART,
+    OPTION_MOTION_BLUR,
+    OPTION_SHUTTER,
 };
 
 // The rows marked to be passed on decide the pictures: every process of
@@ -141,6 +150,8 @@ static const OptionDef CAPTURE_OPTIONS[] = {
     {"--quiet", nullptr, OPTION_QUIET, false},
     {"--crf", "quality", OPTION_CRF, true},
     {"--part", "part", OPTION_PART, false},
+    {"--motion-blur", "count", OPTION_MOTION_BLUR, true},
+    {"--shutter", "degrees", OPTION_SHUTTER, true},
     OPTION_DEF_SIZE,
     OPTION_DEF_MSAA,
     OPTION_DEF_CAPTIONS,
@@ -223,6 +234,7 @@ static const char* mode_problem(const CaptureOptions& o)
     if (given(o, OPTION_JOBS) && o.jobs > 1 && o.shared.stats)
         return "--stats times frames drawn in one process: it takes --jobs 1";
     if (o.mode == CAPTURE_AUDIO_ONLY) return audio_only_problem(o);
+    if (given(o, OPTION_SHUTTER) && o.blur < 2) return "--shutter goes with --motion-blur N, N from 2";
     if (given(o, OPTION_SECONDS)) return "--seconds goes with --audio-only";
     const bool video = !o.video.empty();
     if (video && !o.out.empty()) return "--video names its own file; --out goes with PNG output";
@@ -304,6 +316,10 @@ static std::string capture_option_read(void* context, int code, const char* valu
         return parse_part(value, &o->part, &o->part_count)
                    ? ""
                    : "K/N, the K-th of N parts (1 <= K <= N <= " + std::to_string(PARTS_MAX) + ")";
+    case OPTION_MOTION_BLUR:
+        return parse_count(value, 1, BLUR_MAX, &o->blur) ? "" : "a count from 1 to " + std::to_string(BLUR_MAX);
+    case OPTION_SHUTTER:
+        return parse_count(value, 1, SHUTTER_MAX, &o->shutter) ? "" : "degrees from 1 to " + std::to_string(SHUTTER_MAX);
     case OPTION_CRF:
         return parse_count(value, 0, VIDEO_CRF_MAX, &o->crf) ? "" : "a quality from 0 to " + std::to_string(VIDEO_CRF_MAX);
     case OPTION_FORCE:

@@ -35,12 +35,15 @@ trap stop_cluster EXIT
 trap 'exit 1' INT TERM HUP
 cd "$WORK" || exit 1
 
-# Two free ports on 127.0.0.1, for slurmctld and slurmd.
-read -r CTLD_PORT SLURMD_PORT < <(python3 -c '
-import socket
-s = [socket.socket() for _ in range(2)]
-for x in s: x.bind(("127.0.0.1", 0))
-print(*[x.getsockname()[1] for x in s])')
+# Two ports nothing listens on, for slurmctld and slurmd.
+free_port() {
+  local port
+  while port=$((20000 + RANDOM % 30000)); ss -ltnH | awk '{ print $4 }' | grep -q ":$port\$"; do :; done
+  echo "$port"
+}
+CTLD_PORT=$(free_port)
+SLURMD_PORT=$(free_port)
+while [ "$SLURMD_PORT" = "$CTLD_PORT" ]; do SLURMD_PORT=$(free_port); done
 
 # munge: its own key, socket, log and seed, here.
 dd if=/dev/urandom of=munge.key bs=1024 count=1 status=none
