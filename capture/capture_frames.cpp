@@ -428,6 +428,13 @@ static bool capture_run(FrameRun* run, FrameWriter* writer)
     return ok;
 }
 
+// ", motion blur 8 over 180 degrees", or "" without blur.
+static std::string blur_text(const CaptureOptions& o)
+{
+    if (o.blur == 1) return "";
+    return ", motion blur " + std::to_string(o.blur) + " over " + std::to_string(o.shutter) + " degrees";
+}
+
 // One line: what was written, how fast, and where the time went.
 static void summarise(const FrameRun& run, const FrameWriter& writer)
 {
@@ -436,7 +443,8 @@ static void summarise(const FrameRun& run, const FrameWriter& writer)
     char rate[64];
     snprintf(rate, sizeof rate, " (%.1f frames/s): ", (double)run.plan.count / total);
     std::string text = std::to_string(run.plan.count) + (run.plan.count == 1 ? " frame" : " frames") + " at " +
-                       frame_rate_text(o.fps) + " fps, " + size_text(g_frame.width, g_frame.height) + ", from " + seconds_text(frame_plan_time(run.plan, 0), 3) + " to " +
+                       frame_rate_text(o.fps) + " fps, " + size_text(g_frame.width, g_frame.height) + blur_text(o) +
+                       ", from " + seconds_text(frame_plan_time(run.plan, 0), 3) + " to " +
                        (o.mode == CAPTURE_VIDEO ? o.video : o.out) + " in " + seconds_text(total) + rate;
     if (o.mode == CAPTURE_VIDEO) text += "sound " + seconds_text(run.sound_time) + ", ";
     text += "loading " + seconds_text(run.loading) + ", playing through " + std::to_string(run.plan.first) +
