@@ -15,7 +15,8 @@ static const char* const USAGE =
     "       quiet-harbor-capture --video FILE [--from A] [--to B] [--fps RATE] [--crf N]\n"
     "       quiet-harbor-capture --audio-only --out FILE.wav [--seconds S]\n"
     "       quiet-harbor-capture --join --video FILE PART...\n"
-    "The first three also take [--size WxH] [--msaa N] [--motion-blur N] [--shutter DEG].\n";
+    "The first three also take [--size WxH] [--msaa N] [--motion-blur N]\n"
+    "[--shutter DEG]; the second and third [--jobs N] [--part K/N].\n";
 static const char* const HELP =
     "\n"
     "Renders the presentation offscreen (800 x 600 unless --size says\n"
