@@ -1,11 +1,12 @@
 // Entry point: read the options, open the window, load behind the loading
 // screen, then run the frame loop until the timeline ends (or, looping, for
-// ever), Escape is pressed or the window closes. Space pauses and resumes.
+// ever), Escape is pressed or the window closes; the keys pause, seek, save
+// the frame and switch full screen.
 #include "base/base.h"
 #include "presentation/demo.h"
 #include "presentation/demo_audio.h"
 #include "app/window_options.h"
-#include "presentation/demo_stats.h"
+#include "app/keys.h"
 #include "app/window.h"
 #include "runtime/gl_setup.h"
 #include "runtime/text.h"
@@ -19,13 +20,6 @@
 static const long FRAME_SLEEP_NS = 10000;
 static const long PAUSED_SLEEP_NS = 10000000;
 
-// Frame times for --stats: what the viewer sees, the interval from one drawn
-// frame's swap to the next, counted for the scene the later frame shows.
-struct FrameTimes {
-    DemoStats* stats; // null without --stats
-    double last_swap; // monotonic seconds of the last swap; negative before the first
-};
-
 static void frame_times_add(FrameTimes* times, const DemoLoop& loop, float time)
 {
     if (!times->stats) return;
@@ -35,75 +29,53 @@ static void frame_times_add(FrameTimes* times, const DemoLoop& loop, float time)
     times->last_swap = now;
 }
 
-// What the frame loop runs with, and what the keys have asked of it.
-struct Playback {
-    DemoAudio* audio;
-    DemoClock clock;
-    DemoLoop loop;
-    FrameTimes* times;
-    bool looping; // --loop: the timeline starts again at its end
-    bool stop;    // Escape, a close request, or the end without looping
-    bool paused;  // Space
-};
-
-// Returns true when the event ends the presentation or skips this pass's
-// frame: Escape and a close request end it, Space pauses or resumes, and
-// any key skips the frame.
-static bool handle_event(const SDL_Event& event, Playback* p)
+// Every event waiting, so that none waits behind a frame: a mouse reports
+// far more often than frames are drawn. Returns true when a key or a close
+// request came, which skips this pass's frame.
+static bool events_handle(Playback* p, Cursor* cursor)
 {
-    if (event.type == SDL_QUIT) {
-        p->stop = true;
-        return true;
+    bool skip_frame = false;
+    SDL_Event event;
+    while (!p->stop && SDL_PollEvent(&event)) {
+        if (keys_handle(event, p, cursor)) skip_frame = true;
     }
-    if (event.type != SDL_KEYDOWN) return false;
-    if (event.key.keysym.sym == SDLK_ESCAPE) p->stop = true;
-    if (event.key.keysym.sym == SDLK_SPACE) {
-        // Picture and music stop together and go on from where they stopped.
-        p->paused = !p->paused;
-        demo_audio_pause(p->audio, p->paused);
-        demo_clock_pause(&p->clock, p->paused);
-        // The paused time is no frame's.
-        if (!p->paused) p->times->last_swap = -1.0;
-    }
-    return true;
+    cursor_update(cursor);
+    return skip_frame;
 }
 
-// At the timeline's end: stop, or start again from 0 as at the first start.
-static void timeline_ended(Playback* p)
+// One frame at the clock's time, with what the viewer asked for on top.
+static void frame_draw(Playback* p)
 {
-    if (!p->looping) {
-        p->stop = true;
-        return;
+    // Time: where the music is, or the clock when there is no sound.
+    const float time = demo_clock_seconds(&p->clock);
+    // Music: the beats and accents up to the frame's time.
+    demo_audio_sync(p->audio, time);
+    demo_draw_frame(&p->loop, time);
+    if (!p->loop.stop) {
+        p->shown_time = time;
+        if (p->screenshot) playback_screenshot(*p);
+        p->screenshot = false;
+        playback_line_draw(p);
     }
-    demo_rewind(&p->loop);
-    demo_audio_restart(p->audio);
-    demo_clock_start(&p->clock, p->audio, 0.0f);
-    p->times->last_swap = -1.0;
+    swap_buffers();
+    frame_times_add(p->times, p->loop, time);
+    if (p->loop.stop) playback_timeline_ended(p);
 }
 
 // The frame loop, from `start` seconds until the timeline ends (unless
 // looping), Escape is pressed or the window closes.
 static void play(DemoAudio* audio, float start, bool looping, FrameTimes* times)
 {
-    Playback p = {audio, {}, {}, times, looping, false, false};
-    demo_loop_init(&p.loop);
-    demo_clock_start(&p.clock, audio, start);
+    Playback p;
+    playback_start(&p, audio, start, looping, times);
+    Cursor cursor = {false, 0.0};
+    window_show_cursor(false);
     while (!p.stop) {
-        // Events: one per pass.
-        SDL_Event event;
-        bool skip_frame = false;
-        if (SDL_PollEvent(&event)) skip_frame = handle_event(event, &p);
-
-        if (!skip_frame && !p.paused) {
-            // Time: where the music is, or the clock when there is no sound.
-            const float time = demo_clock_seconds(&p.clock);
-            // Draw
-            demo_draw_frame(&p.loop, time);
-            swap_buffers();
-            frame_times_add(times, p.loop, time);
-            if (p.loop.stop) timeline_ended(&p);
-            // Music: the beats and accents now due, for the next frame.
-            demo_audio_sync(audio);
+        const bool skip_frame = events_handle(&p, &cursor);
+        if (p.stop) break;
+        if (!skip_frame && (!p.paused || p.redraw)) {
+            frame_draw(&p);
+            p.redraw = false;
         }
         const timespec pause = {0, p.paused ? PAUSED_SLEEP_NS : FRAME_SLEEP_NS};
         nanosleep(&pause, nullptr);
@@ -130,10 +102,9 @@ int main(int argc, char** argv)
     demo_load();
     // Without a sound device there is no player and the pictures run silently
     // on the clock alone. With one, the music renders ahead on its own thread
-    // from here on; the first frame already sees the cells due.
+    // from here on.
     DemoAudio audio;
     demo_audio_start(&audio, true, options.start);
-    demo_audio_sync(&audio);
 
     FrameTimes times = {shared.stats ? demo_stats_create() : nullptr, -1.0};
     play(&audio, (float)options.start, options.loop, &times);

@@ -19,3 +19,9 @@ void window_start(int* display_width, int* display_height);
 // Does not return on failure.
 void window_open(uint16_t width, uint16_t height, const char* caption, uint8_t full_screen, WindowGl gl);
 void window_close();
+// Switches between full screen and the window, keeping the frame's size and
+// the GL context; false (with one line on stderr) when the display cannot.
+bool window_toggle_full_screen();
+bool window_is_full_screen();
+// Shows or hides the mouse pointer over the window.
+void window_show_cursor(bool shown);

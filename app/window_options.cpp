@@ -25,9 +25,7 @@ static const char HELP[] =
     "                   a count the display lacks gives the next one up that it\n"
     "                   has, or its largest, and a line saying so\n"
     "  --no-vsync       draw as fast as the system allows instead of once per\n"
-    "                   refresh of the display; the picture may tear, and the\n"
-    "                   beat's zooms and flashes, which fade frame by frame,\n"
-    "                   fade faster\n"
+    "                   refresh of the display; the picture may tear\n"
     "  --captions       draw the captions: \"Loading...\", the title lines and\n"
     "                   the credits (without it they are not drawn)\n"
     "  --loop           at the end, start again from the beginning, as at the\n"
@@ -42,8 +40,18 @@ static const char HELP[] =
     "An option's value follows it as the next argument or after '=':\n"
     "--start 44.8 or --start=44.8.\n"
     "\n"
-    "Escape ends the presentation, and so does closing the window. Space\n"
-    "pauses picture and music together and resumes them where they stopped.\n";
+    "Keys:\n"
+    "  Escape           end the presentation (so does closing the window)\n"
+    "  Space            pause picture and music together; again: resume\n"
+    "  Left, Right      seek 5 seconds back or forward\n"
+    "  Down, Up         seek 60 seconds back or forward\n"
+    "  Page Up, Page Down  seek to the previous or the next scene's start\n"
+    "  Home             seek to the beginning\n"
+    "  S                save the frame on screen as quiet-harbor-MMmSS.mmm.png\n"
+    "                   in the current folder\n"
+    "  F, Alt+Enter     switch between full screen and the window\n"
+    "After a seek the music goes on from the very sample it has there, and\n"
+    "what a scene builds up over time starts fresh, as with --start.\n";
 
 
 enum WindowOptionCode {

@@ -13,6 +13,7 @@ static const int WINDOW_BITS_PER_PIXEL = 32;
 static const SDL_VideoInfo* s_video_info = nullptr;
 static Uint32 s_video_flags = 0;
 static SDL_Surface* s_screen = nullptr;
+static bool s_full_screen = false;
 
 static void fail(const char* format, const char* reason)
 {
@@ -76,7 +77,7 @@ void window_open(uint16_t width, uint16_t height, const char* caption, uint8_t f
 
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     // Swaps wait for the display unless told not to: an unthrottled loop
-    // tears, and the beat effects that decay per frame all but vanish.
+    // tears.
     SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, gl.vsync ? 1 : 0);
     int samples = gl.samples;
     s_screen = video_mode_set(width, height, &samples);
@@ -87,6 +88,7 @@ void window_open(uint16_t width, uint16_t height, const char* caption, uint8_t f
         else fprintf(stderr, "drawing without\n");
     }
     SDL_WM_SetCaption(caption, nullptr);
+    s_full_screen = full_screen != 0;
 
     frame_set_size(width, height);
     gl_setup_fixed_state(WINDOW_WIDTH, WINDOW_HEIGHT);
@@ -95,3 +97,17 @@ void window_open(uint16_t width, uint16_t height, const char* caption, uint8_t f
 }
 
 void window_close() { SDL_Quit(); }
+
+bool window_toggle_full_screen()
+{
+    if (!SDL_WM_ToggleFullScreen(s_screen)) {
+        fprintf(stderr, "quiet-harbor: this display cannot switch to %s\n", s_full_screen ? "a window" : "full screen");
+        return false;
+    }
+    s_full_screen = !s_full_screen;
+    return true;
+}
+
+bool window_is_full_screen() { return s_full_screen; }
+
+void window_show_cursor(bool shown) { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -124,6 +125,7 @@ static void file_reset(PendingFile* file, const std::string& target)
     file->temporary.clear();
     file->mode = s_new_file_mode;
     file->sync_folder = true;
+    file->replace = true;
 }
 
 // Creates the temporary for `name` in `folder_fd` (which the file keeps a
@@ -293,6 +295,21 @@ bool folder_sync(int folder_fd, const std::string& folder, std::string* error)
     return false;
 }
 
+// The temporary takes its target's name; a file that must not replace
+// another fails with EEXIST instead. Where the file system cannot rename
+// without replacing, a hard link does the same.
+static int rename_into_place(const PendingFile* file)
+{
+    const char* from = file->temporary.c_str();
+    const char* to = file->name.c_str();
+    if (file->replace) return renameat(file->folder_fd, from, file->folder_fd, to);
+    const int result = renameat2(file->folder_fd, from, file->folder_fd, to, RENAME_NOREPLACE);
+    if (result == 0 || errno != EINVAL) return result;
+    if (linkat(file->folder_fd, from, file->folder_fd, to, 0) != 0) return -1;
+    unlinkat(file->folder_fd, from, 0);
+    return 0;
+}
+
 bool pending_commit(PendingFile* file, std::string* error)
 {
     if (file->temporary.empty()) {
@@ -304,7 +321,7 @@ bool pending_commit(PendingFile* file, std::string* error)
     int cause = fsync(file->fd) == 0 ? 0 : errno;
     if (cause == 0) {
         std::lock_guard<std::mutex> lock(s_slots_mutex);
-        if (renameat(file->folder_fd, file->temporary.c_str(), file->folder_fd, file->name.c_str()) == 0)
+        if (rename_into_place(file) == 0)
             forget(file->folder_fd, file->temporary);
         else
             cause = errno;

@@ -32,6 +32,7 @@ struct PendingFile {
     std::string temporary; // the temporary's name within that folder; "" when none
     mode_t mode = 0;       // permissions given at commit
     bool sync_folder = true; // commit syncs the folder too (a sequence syncs it once at its end)
+    bool replace = true;     // commit replaces a file of the target's name; false: fails with EEXIST
 };
 
 // Opens `target` for writing as described above. Fails with a reason when

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "scenes/scene_toolkit.h"
+
 typedef void (*RenderStep)(float t, int first_frame);
 
 struct TimelineEntry {
@@ -13,6 +15,7 @@ struct TimelineEntry {
     float length; // seconds
     float end;    // start + length
     RenderStep render;
+    PulseUse pulses = {false, 0, 0}; // what its render step does with the sync pulses
 };
 
 const int TIMELINE_ENTRIES = 10;

@@ -33,11 +33,15 @@ static Song* demo_song()
     return song_create(SONG_STREAM, SONG_STREAM_SIZE, INSTRUMENT_TABLE, INSTRUMENT_TABLE_SIZE);
 }
 
+static uint64_t music_frame(double seconds) { return (uint64_t)std::llround(seconds * PLAYER_OUTPUT_RATE); }
+
 static void demo_player_start(Player* player, double start_seconds)
 {
     player_set_row_callback(player, sync_callback);
-    const uint64_t frame = (uint64_t)std::llround(start_seconds * PLAYER_OUTPUT_RATE);
-    player_start_at(player, DEMO_MASTER_GAIN, DEMO_LOOP, frame);
+    // The window seeks: checkpoints of the song, made while it plays, keep
+    // every seek within a few seconds of rendering.
+    if (player->has_device) player_keep_checkpoints(player);
+    player_start_at(player, DEMO_MASTER_GAIN, DEMO_LOOP, music_frame(start_seconds));
 }
 
 bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds)
@@ -58,10 +62,9 @@ bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds)
     return true;
 }
 
-void demo_audio_restart(DemoAudio* audio)
+// A new player at `start_seconds` in place of the old one.
+static void player_replace(DemoAudio* audio, double start_seconds)
 {
-    seed_again(audio->seed);
-    if (!audio->player) return;
     // The new player shares the open device before the old one lets it go,
     // so the device is never closed and opened again.
     Song* song = demo_song();
@@ -77,8 +80,20 @@ void demo_audio_restart(DemoAudio* audio)
     audio_queue_reset();
     audio->song = song;
     audio->player = player;
+    if (player) demo_player_start(player, start_seconds);
+}
+
+void demo_audio_restart(DemoAudio* audio)
+{
     seed_again(audio->seed);
-    if (player) demo_player_start(player, 0.0);
+    if (!audio->player) return;
+    player_replace(audio, 0.0);
+    seed_again(audio->seed);
+}
+
+void demo_audio_seek(DemoAudio* audio, double seconds)
+{
+    if (audio->player) player_seek(audio->player, music_frame(seconds));
 }
 
 void demo_audio_pause(DemoAudio* audio, bool paused)
@@ -86,9 +101,9 @@ void demo_audio_pause(DemoAudio* audio, bool paused)
     if (audio->player) player_pause(audio->player, paused);
 }
 
-void demo_audio_sync(DemoAudio* audio)
+void demo_audio_sync(DemoAudio* audio, double seconds)
 {
-    if (audio->player) player_sync(audio->player);
+    if (audio->player) player_sync(audio->player, music_frame(seconds));
 }
 
 static void report_underruns(const DemoAudio* audio)

@@ -38,11 +38,15 @@ bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds = 0.0)
 // player (the sound device stays open), the sync callback, the random
 // numbers' seed of the first start. Silent without a player.
 void demo_audio_restart(DemoAudio* audio);
+// Plays on from `seconds` (0 <= seconds < 225), from the very sample
+// demo_audio_start would start at there; a paused device stays paused.
+void demo_audio_seek(DemoAudio* audio, double seconds);
 // Holds the music where it is, or lets it play on from there.
 void demo_audio_pause(DemoAudio* audio, bool paused);
-// After every swap: the cells now due reach the sync state (player_sync).
-// Nothing without a player.
-void demo_audio_sync(DemoAudio* audio);
+// Before a frame at `seconds` is drawn: the cells of the music up to there
+// reach the sync state (player_sync), as a capture's frame at that time
+// sees them. Nothing without a player.
+void demo_audio_sync(DemoAudio* audio, double seconds);
 // Shutdown: player_stop, player_destroy, song_destroy; missing parts are
 // skipped. A device player that ran dry says on stderr how often and how long.
 void demo_audio_stop(DemoAudio* audio);

@@ -6,6 +6,7 @@
 #include "runtime/seed.h"
 #include "runtime/sync.h"
 #include "runtime/text.h"
+#include "scenes/scene_toolkit.h"
 #include "scenes/scenes.h"
 
 #include <GL/gl.h>
@@ -18,16 +19,16 @@ static const float FADE_LEVELS_PER_SECOND = 128.0f;
 static void credits_step(float t, int first_frame) { credits_render((int)t, first_frame); }
 
 const TimelineEntry TIMELINE[TIMELINE_ENTRIES] = {
-    {1, 0, 30, 30, scene1_render},
-    {2, 30, 30, 60, scene2_render},
-    {3, 60, 10, 70, scene3_render},
-    {4, 70, 25, 95, scene4_render},
-    {5, 95, 25, 120, scene5_render},
-    {6, 120, 25, 145, scene6_render},
-    {7, 145, 25, 170, scene7_render},
-    {8, 170, 35, 205, scene8_render},
-    {9, 205, 15, 220, scene9_render},
-    {10, 220, 5, 225, credits_step},
+    {1, 0, 30, 30, scene1_render, {true, 0, 0}},
+    {2, 30, 30, 60, scene2_render, {true, 0, 1}},
+    {3, 60, 10, 70, scene3_render, {true, 2, 0}},
+    {4, 70, 25, 95, scene4_render, {true, 0, 1}},
+    {5, 95, 25, 120, scene5_render, {true, 0, 1}},
+    {6, 120, 25, 145, scene6_render, {true, 0, 0}},
+    {7, 145, 25, 170, scene7_render, {true, 0, 0}},
+    {8, 170, 35, 205, scene8_render, {true, 0, 1}},
+    {9, 205, 15, 220, scene9_render, {false, 0, 0}},
+    {10, 220, 5, 225, credits_step, {false, 0, 0}},
 };
 
 // Build steps in load order; scene 2 draws scene 1's veil, so 1 comes first.
@@ -106,9 +107,21 @@ void demo_loop_init(DemoLoop* loop)
 
 void demo_draw_frame(DemoLoop* loop, float time) { demo_draw_frame_from(loop, time, TIMELINE); }
 
+// The table being drawn from, for the pulses' catch-up.
+static const TimelineEntry* s_drawn_table = TIMELINE;
+
+// What the scene shown at grid step `step` does with the pulses.
+static PulseUse pulses_at(int64_t step)
+{
+    const int index = timeline_find_in(s_drawn_table, (float)((double)step / SYNC_STEPS_PER_SECOND));
+    return index >= 0 ? s_drawn_table[index].pulses : PulseUse{false, 0, 0};
+}
+
 void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table)
 {
     demo_time = time;
+    sync_frame_begin(time);
+    s_drawn_table = table;
     demo_picture_begin();
     const float w = (float)fmod((double)demo_time, TIMELINE_WRAP);
     const int index = timeline_find_in(table, w);
@@ -118,6 +131,7 @@ void demo_draw_frame_from(DemoLoop* loop, float time, const TimelineEntry* table
         return;
     }
     const TimelineEntry& entry = table[index];
+    pulse_catch_up(pulses_at);
     loop->t = w - entry.start;
     loop->length = entry.length;
     entry.render(loop->t, loop->last_scene != entry.scene);

@@ -161,13 +161,19 @@ static bool atlas_build(FT_Face face, Font* font)
 
 int32_t font_create(const char* face_name, int size, uint8_t, uint8_t, uint8_t, uint8_t)
 {
-    if (!s_captions || size <= 0) return 0;
+    if (!s_captions) return 0;
+    return font_load(face_name, size, false);
+}
+
+int32_t font_load(const char* face_name, int size, bool quiet)
+{
+    if (size <= 0) return 0;
     int slot = 0;
     while (slot < MAX_FONTS && s_fonts[slot].used) slot++;
-    if (slot == MAX_FONTS) return font_failed(face_name, "too many fonts");
+    if (slot == MAX_FONTS) return quiet ? 0 : font_failed(face_name, "too many fonts");
     char path[4096];
     int index = 0;
-    if (!font_file_find(face_name, size, path, sizeof path, &index)) return font_failed(face_name, "no font found");
+    if (!font_file_find(face_name, size, path, sizeof path, &index)) return quiet ? 0 : font_failed(face_name, "no font found");
     FT_Library library = nullptr;
     FT_Face face = nullptr;
     // Glyphs are rasterised at the size they cover in the frame.
@@ -177,7 +183,7 @@ int32_t font_create(const char* face_name, int size, uint8_t, uint8_t, uint8_t, 
     if (ok) ok = atlas_build(face, &s_fonts[slot]);
     if (face) FT_Done_Face(face);
     if (library) FT_Done_FreeType(library);
-    if (!ok) return font_failed(face_name, "the font could not be rasterised");
+    if (!ok) return quiet ? 0 : font_failed(face_name, "the font could not be rasterised");
     s_fonts[slot].used = true;
     return slot + 1;
 }

@@ -14,6 +14,9 @@ bool text_captions_enabled();
 // captions, and when no font can be found or rasterised (then one line on
 // stderr, once). The flag bytes are unused.
 int32_t font_create(const char* face, int size, uint8_t f0, uint8_t f1, uint8_t f2, uint8_t f3);
+// The same whether captions are on or not, for text of the window's own
+// (its on-screen line); `quiet`: a failure returns 0 without a word.
+int32_t font_load(const char* face, int size, bool quiet);
 // Releases the font's texture; 0 and unknown handles are ignored.
 void font_free(int32_t font);
 // Draws `text` with (x, y), in overlay pixels, its top left: capitals hang

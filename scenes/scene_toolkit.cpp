@@ -12,12 +12,13 @@
 #include "scenes/scenes.h"
 #include "texture/texture.h"
 
-// Per-frame decay of the sync pulses.
-static const int32_t BEAT_DECAY_PER_FRAME = 100;
-static const int32_t ACCENT_DECAY_PER_FRAME = 8;
+// Fall of the sync pulses per grid step (a frame at 60 fps).
+static const int32_t BEAT_DECAY_PER_STEP = 100;
+static const int32_t ACCENT_DECAY_PER_STEP = 8;
 // beat_pulse units per unit of Z stretch: 2000 / 5000 = 40 %.
 static const float BEAT_ZOOM_DIVISOR = 5000.0f;
-// accent_shake: remainder of a random number, in tenths of a degree.
+// accent_shake: three random numbers; each's remainder, in tenths of a degree.
+static const int SHAKE_DRAWS = 3;
 static const float SHAKE_TENTHS_PER_DEGREE = 10.0f;
 
 // Orb recipe: sphere of radius 16 with 16 divisions, husk 10 % larger with one
@@ -54,10 +55,45 @@ static Mesh* volatile s_hidden_box = nullptr;
 
 // Sync reactions
 
+// One step of a pulse, for grid step `step`, unless taken already.
+static void pulse_step(int32_t* pulse, int64_t* stepped, int32_t decay, int64_t step)
+{
+    if (*stepped >= step) return;
+    if (*pulse > 0) *pulse -= decay;
+    *stepped = step;
+}
+
 void pulse_decay()
 {
-    if (beat_pulse > 0) beat_pulse -= BEAT_DECAY_PER_FRAME;
-    if (accent_pulse > 0) accent_pulse -= ACCENT_DECAY_PER_FRAME;
+    pulse_step(&beat_pulse, &beat_stepped, BEAT_DECAY_PER_STEP, sync_step);
+    pulse_step(&accent_pulse, &accent_stepped, ACCENT_DECAY_PER_STEP, sync_step);
+}
+
+// The random numbers `shakes` accent shakes of a skipped frame would have
+// drawn.
+static void shakes_skip(int shakes)
+{
+    for (int i = 0; i < shakes * SHAKE_DRAWS && accent_pulse != 0; i++) rand();
+}
+
+// The grid steps from the last one taken to sync_step - 1: those a 60 fps
+// run would have taken in the frames this one skipped, with the accent
+// shakes' random numbers those frames would have drawn, so that the draws
+// of later frames are the same at any frame rate.
+void pulse_catch_up(PulseUse (*use_at)(int64_t step))
+{
+    for (int64_t step = beat_stepped + 1; step < sync_step && beat_pulse > 0; step++) {
+        if (use_at(step).falls) beat_pulse -= BEAT_DECAY_PER_STEP;
+    }
+    for (int64_t step = accent_stepped + 1; step < sync_step && accent_pulse > 0; step++) {
+        const PulseUse use = use_at(step);
+        if (!use.falls) continue;
+        shakes_skip(use.shakes_before_fall);
+        accent_pulse -= ACCENT_DECAY_PER_STEP;
+        shakes_skip(use.shakes_after_fall);
+    }
+    if (beat_stepped < sync_step - 1) beat_stepped = sync_step - 1;
+    if (accent_stepped < sync_step - 1) accent_stepped = sync_step - 1;
 }
 
 void beat_zoom(int sign)

@@ -9,9 +9,21 @@ struct Mesh;
 struct Texture;
 
 // Sync reactions
-// Counts beat_pulse down by 100 and accent_pulse by 8 while positive: one
-// call per frame brings 2000 to 0 in 20 frames and 16 to 0 in 2.
+// The step of the frame's grid instant (sync_step): beat_pulse falls by 100
+// and accent_pulse by 8 while positive, once per grid step, so 2000 reaches
+// 0 in 20 steps (a third of a second) and 16 in 2, at any frame rate. A
+// second frame within one step (displays above 60 Hz) takes none.
 void pulse_decay();
+// What a scene's render step does with the pulses every frame.
+struct PulseUse {
+    bool falls;             // calls pulse_decay
+    int shakes_before_fall; // accent shakes (accent_shake, accent_tilt) before it
+    int shakes_after_fall;  // and after it
+};
+// Before a frame's render step: the steps of the grid instants since the
+// last frame that a 60 fps run would have taken, by what `use_at` says the
+// scene shown at each did, random numbers of its accent shakes included.
+void pulse_catch_up(PulseUse (*use_at)(int64_t step));
 // Scales the current matrix along Z by 1 + sign x beat_pulse / 5000: up to
 // 1.4 (sign +1) or 0.6 (sign -1) on a beat.
 void beat_zoom(int sign);

@@ -60,6 +60,17 @@ void audio_queue_reset()
     SDL_UnlockAudio();
 }
 
+void audio_queue_drop()
+{
+    AudioQueue* q = &g_audio_queue;
+    SDL_LockAudio();
+    q->read_index.store(q->write_index.load());
+    q->read_offset.store(0);
+    q->taken.store(q->pushed.load());
+    q->filled.store(0);
+    SDL_UnlockAudio();
+}
+
 void audio_queue_count_underruns(bool on) { g_audio_queue.counting.store(on); }
 
 // A consistent copy of the account: read again whenever the consumer updated

@@ -76,6 +76,10 @@ uint64_t audio_queue_taken();
 // Empties the queue and clears its playback account; the device must not be
 // playing from it (takes the device's lock to make sure).
 void audio_queue_reset();
+// Drops the sound not yet played (the device's current request keeps what
+// it took) and counts the dropped blocks as taken; the playback account and
+// the underruns stay. Takes the device's lock.
+void audio_queue_drop();
 // Underruns are counted only while this is on: from the first block of a song
 // until it ends or stops, so the device's lead-in and run-out are not counted.
 void audio_queue_count_underruns(bool on);

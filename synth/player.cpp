@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 // One tick is 2.5 / tempo seconds: the tracker rule.
@@ -57,12 +58,12 @@ static void voices_free(Voice** voices, uint32_t count)
     free(voices);
 }
 
-// Everything of player_create but the device: record, voices, chain.
-static Player* player_build(Song* song, const double* chain_config, size_t chain_length)
+Player* player_build(Song* song, const double* chain_config, size_t chain_length)
 {
     Player* player = (Player*)calloc(1, sizeof(Player));
     player->song = song;
     player->master_gain = START_GAIN;
+    player->noise_word = NOISE_START_WORD;
     // Set again by player_begin; known from the start so that a pump before
     // the first start still renders whole ticks.
     tick_length_set(player);
@@ -76,7 +77,12 @@ static Player* player_build(Song* song, const double* chain_config, size_t chain
         free(player);
         return nullptr;
     }
+    // Kept for the checkpoint builder's own player.
+    player->chain_config = (double*)malloc(chain_length * sizeof(double) + 1);
+    memcpy(player->chain_config, chain_config, chain_length * sizeof(double));
+    player->chain_length = chain_length;
     player->ahead = ahead_create();
+    player->seek = seek_create();
     return player;
 }
 
@@ -154,7 +160,9 @@ void player_destroy(Player* player)
 {
     if (!player) return;
     ahead_thread_stop(player);
+    seek_destroy(player->seek);
     ahead_destroy(player->ahead);
+    free(player->chain_config);
     effect_chain_release(player->chain);
     voices_free(player->voices, player->song->channel_count);
     if (player->has_device) {
@@ -199,19 +207,24 @@ void player_begin(Player* player)
 
 // Past the end of a song that does not loop the sequencer writes silence, so
 // the chain never reads frames that were not rendered.
+// The player's noise word stands in for the thread's while it renders.
 bool player_render_block(Player* player)
 {
+    const uint32_t thread_word = noise_word_get();
+    noise_word_set(player->noise_word);
     bool ended = false;
     while (player->pending_floats <= PLAYER_BLOCK_FLOATS) {
         if (!sequencer_tick(player)) ended = true;
     }
     effect_chain_process(player->chain, player->master_gain);
     player->pending_floats -= PLAYER_BLOCK_FLOATS;
+    player->block++;
+    player->noise_word = noise_word_get();
+    noise_word_set(thread_word);
     return !ended;
 }
 
-// Renders and throws away whole blocks, telling nobody of their cells.
-static void discard_blocks(Player* player, uint64_t blocks)
+void player_discard_blocks(Player* player, uint64_t blocks)
 {
     const PlayerRowCallback row_callback = player->row_callback;
     const PlayerEffectCallback effect_callback = player->effect_callback;
@@ -230,11 +243,13 @@ void player_start_at(Player* player, float gain, uint8_t loop, uint64_t frame)
     player->master_gain = gain;
     player->loop = loop;
     player->playing = 1;
+    player->paused = 0;
     player_rewind(player);
-    discard_blocks(player, frame / PLAYER_BLOCK_FRAMES);
+    seek_start(player);
+    player_discard_blocks(player, frame / PLAYER_BLOCK_FRAMES);
     // The total played so far: the last request counts in full.
     player->origin_bytes = audio_queue_played(UINT64_MAX).bytes;
-    ahead_restart(player->ahead, audio_queue_pushed());
+    ahead_restart(player->ahead, audio_queue_pushed(), player->block);
     // The first block is queued before the device starts, so the device's
     // first request already finds sound and every later shortfall counts.
     audio_queue_count_underruns(true);
@@ -250,7 +265,7 @@ int player_pump(Player* player, int* more)
 {
     if (ahead_thread_running(player)) {
         *more = 0;
-        return player_sync(player);
+        return player->ahead->made.load() >= player->ahead->ended_at.load() ? 0 : 1;
     }
     bool going = true;
     if (!audio_queue_full()) going = player_queue_block(player, 0);
@@ -270,6 +285,7 @@ void player_stop(Player* player)
 void player_pause(Player* player, bool paused)
 {
     if (!player->playing || !player->has_device) return;
+    player->paused = paused ? 1 : 0;
     SDL_PauseAudio(paused ? 1 : 0);
 }
 

@@ -10,6 +10,7 @@
 // How long the render thread sleeps once the queue is full: a ninth of a
 // block, so the queue is never more than one block short of full.
 static const long AHEAD_POLL_NS = 5000000;
+static const long NS_PER_SECOND = 1000000000;
 
 // The records the blocks being rendered on this thread go to.
 static thread_local PlayerAhead* t_recording = nullptr;
@@ -17,13 +18,24 @@ static thread_local PlayerAhead* t_recording = nullptr;
 PlayerAhead* ahead_create()
 {
     PlayerAhead* ahead = new PlayerAhead();
-    ahead_restart(ahead, 0);
+    ahead_restart(ahead, 0, 0);
+    pthread_mutex_init(&ahead->wake_lock, nullptr);
+    pthread_condattr_t monotonic;
+    pthread_condattr_init(&monotonic);
+    pthread_condattr_setclock(&monotonic, CLOCK_MONOTONIC);
+    pthread_cond_init(&ahead->wake, &monotonic);
+    pthread_condattr_destroy(&monotonic);
     return ahead;
 }
 
-void ahead_destroy(PlayerAhead* ahead) { delete ahead; }
+void ahead_destroy(PlayerAhead* ahead)
+{
+    pthread_cond_destroy(&ahead->wake);
+    pthread_mutex_destroy(&ahead->wake_lock);
+    delete ahead;
+}
 
-void ahead_restart(PlayerAhead* ahead, uint64_t origin)
+void ahead_restart(PlayerAhead* ahead, uint64_t origin, uint64_t first_block)
 {
     std::fill(ahead->reports, ahead->reports + AHEAD_INSTRUMENTS, 0u);
     std::fill(ahead->passed, ahead->passed + AHEAD_INSTRUMENTS, 0u);
@@ -35,10 +47,11 @@ void ahead_restart(PlayerAhead* ahead, uint64_t origin)
     for (std::atomic<uint32_t>& count : first->reports) count.store(0);
     first->made.store(0);
     ahead->origin = origin;
+    ahead->first_block = first_block;
     ahead->synced = 0;
 }
 
-uint8_t ahead_record_row(uint8_t instrument)
+uint8_t ahead_record_row(uint8_t instrument, uint64_t)
 {
     if (t_recording) t_recording->reports[instrument]++;
     return instrument;
@@ -80,10 +93,20 @@ static void* ahead_run(void* context)
     Player* player = (Player*)context;
     // Named for top and perf; a name that does not fit is simply not set.
     pthread_setname_np(pthread_self(), "qh-music");
-    const timespec pause = {0, AHEAD_POLL_NS};
-    while (!player->ahead->stop.load()) {
+    PlayerAhead* ahead = player->ahead;
+    while (!ahead->stop.load()) {
         player_render_ahead(player);
-        nanosleep(&pause, nullptr);
+        // A pause that a stop ends at once: a seek waits for no sleep.
+        timespec until;
+        clock_gettime(CLOCK_MONOTONIC, &until);
+        until.tv_nsec += AHEAD_POLL_NS;
+        if (until.tv_nsec >= NS_PER_SECOND) {
+            until.tv_sec++;
+            until.tv_nsec -= NS_PER_SECOND;
+        }
+        pthread_mutex_lock(&ahead->wake_lock);
+        if (!ahead->stop.load()) pthread_cond_timedwait(&ahead->wake, &ahead->wake_lock, &until);
+        pthread_mutex_unlock(&ahead->wake_lock);
     }
     return nullptr;
 }
@@ -100,52 +123,61 @@ void ahead_thread_stop(Player* player)
 {
     PlayerAhead* ahead = player->ahead;
     if (!ahead->running) return;
+    pthread_mutex_lock(&ahead->wake_lock);
     ahead->stop.store(true);
+    pthread_cond_signal(&ahead->wake);
+    pthread_mutex_unlock(&ahead->wake_lock);
     pthread_join(ahead->thread, nullptr);
     ahead->running = false;
 }
 
 bool ahead_thread_running(const Player* player) { return player->ahead->running; }
 
-// Blocks due now: those up to the lead past the blocks the device has played
-// out, as far as they are made.
-static uint64_t blocks_due(const PlayerAhead* ahead)
+// Blocks due at song frame `frame`: those that start before it, as far as
+// they are made.
+static uint64_t blocks_due(const PlayerAhead* ahead, uint64_t frame)
 {
-    const uint64_t taken = audio_queue_taken();
-    const uint64_t played = taken > ahead->origin ? taken - ahead->origin : 0;
-    return std::min(played + PLAYER_SYNC_LEAD_BLOCKS, ahead->made.load());
+    const uint64_t started = (frame + PLAYER_BLOCK_FRAMES - 1) / PLAYER_BLOCK_FRAMES;
+    const uint64_t due = started > ahead->first_block ? started - ahead->first_block : 0;
+    return std::min(due, ahead->made.load());
 }
 
-// The report counts of the blocks due, read from their record; returns how
-// many blocks that is (`synced` when none came due since).
-static uint64_t due_reports_read(const PlayerAhead* ahead, uint32_t* reports)
+// The report counts after block `made` (1 for the first), read from its
+// record; false when the record was rewritten for a later block meanwhile.
+static bool record_read(const PlayerAhead* ahead, uint64_t made, uint32_t* reports)
 {
-    for (;;) {
-        const uint64_t due = blocks_due(ahead);
-        if (due <= ahead->synced) return ahead->synced;
-        const CellRecord* record = &ahead->records[due % AHEAD_RECORDS];
-        if (record->made.load() != due) continue;
-        for (uint32_t i = 0; i < AHEAD_INSTRUMENTS; i++) reports[i] = record->reports[i].load();
-        if (record->made.load() == due) return due;
+    const CellRecord* record = &ahead->records[made % AHEAD_RECORDS];
+    if (record->made.load() != made) return false;
+    for (uint32_t i = 0; i < AHEAD_INSTRUMENTS; i++) reports[i] = record->reports[i].load();
+    return record->made.load() == made;
+}
+
+// Passes on what block `made` reported beyond the counts passed so far.
+static void block_report(PlayerAhead* ahead, uint64_t made, const uint32_t* reports)
+{
+    const uint64_t block = ahead->first_block + made - 1;
+    for (uint32_t i = 0; i < AHEAD_INSTRUMENTS; i++) {
+        if (reports[i] == ahead->passed[i]) continue;
+        ahead->passed[i] = reports[i];
+        if (ahead->callback) ahead->callback((uint8_t)i, block);
     }
 }
 
-int player_sync(Player* player)
+int player_sync(Player* player, uint64_t frame)
 {
     PlayerAhead* ahead = player->ahead;
     // Without its thread (the system would not start one) a device player
     // renders here, after every frame, as far ahead as the queue goes.
     if (player->playing && player->has_device && !ahead->running) player_render_ahead(player);
     if (!ahead->deferred) return ahead->made.load() >= ahead->ended_at.load() ? 0 : 1;
+    const uint64_t due = blocks_due(ahead, frame);
+    // Block by block, so each report carries its own block. A record the
+    // render thread has since rewritten (only after a long stall) is
+    // skipped: the next one's counts include its reports.
     uint32_t reports[AHEAD_INSTRUMENTS];
-    const uint64_t due = due_reports_read(ahead, reports);
-    if (due > ahead->synced) {
-        for (uint32_t i = 0; i < AHEAD_INSTRUMENTS; i++) {
-            if (reports[i] == ahead->passed[i]) continue;
-            ahead->passed[i] = reports[i];
-            if (ahead->callback) ahead->callback((uint8_t)i);
-        }
-        ahead->synced = due;
+    for (uint64_t made = ahead->synced + 1; made <= due; made++) {
+        if (record_read(ahead, made, reports)) block_report(ahead, made, reports);
     }
+    if (due > ahead->synced) ahead->synced = due;
     return ahead->synced >= ahead->ended_at.load() ? 0 : 1;
 }

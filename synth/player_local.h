@@ -36,24 +36,54 @@ struct PlayerAhead {
     // The frame loop's side.
     PlayerRowCallback callback;           // the caller's row callback
     uint64_t origin;                      // the queue's pushed count at the start
+    uint64_t first_block;                 // the song's block queued first since the start
     uint64_t synced;                      // blocks whose reports have been passed on
     uint32_t passed[AHEAD_INSTRUMENTS];   // report counts of those blocks
 
     pthread_t thread;                     // renders ahead while the device plays
     bool running;                         // the thread was started and not yet joined
     std::atomic<bool> stop;               // tells the thread to end
+    pthread_mutex_t wake_lock;            // with wake: ends the thread's pause at once
+    pthread_cond_t wake;                  // on a monotonic clock
 };
 
 PlayerAhead* ahead_create();
 void ahead_destroy(PlayerAhead* ahead);
-// Clears the records and counts for a start with the queue's pushed count.
-void ahead_restart(PlayerAhead* ahead, uint64_t origin);
+// Clears the records and counts for a start with the queue's pushed count,
+// the first block to be queued being the song's block `first_block`.
+void ahead_restart(PlayerAhead* ahead, uint64_t origin, uint64_t first_block);
 // The row callback that stands for the caller's while reports are deferred.
-uint8_t ahead_record_row(uint8_t instrument);
+uint8_t ahead_record_row(uint8_t instrument, uint64_t block);
 // Starts the render thread; false when the system cannot start one.
 bool ahead_thread_start(Player* player);
 void ahead_thread_stop(Player* player); // nothing when it does not run
 bool ahead_thread_running(const Player* player);
+
+// The state at the first start, the checkpoints and the thread building them.
+struct PlayerSeek {
+    PlayerSnapshot* start;              // state at the song's first frame
+    bool keep;                          // build checkpoints from the next start
+    Song song;                          // the builder's copy: its tempo and speed are its own
+    uint8_t loop;                       // the loop flag the builder plays with
+    PlayerSnapshot** checkpoints;       // entry i: state at block i * PLAYER_CHECKPOINT_BLOCKS
+    uint32_t slots;                     // entries the table holds
+    std::atomic<uint32_t> ready;        // entries published by the builder
+    pthread_t thread;
+    bool running;                       // the builder was started and not yet joined
+    std::atomic<bool> stop;             // tells the builder to end
+};
+
+PlayerSeek* seek_create();
+// Stops the builder and frees the snapshots.
+void seek_destroy(PlayerSeek* seek);
+// At a start: keeps the state of the song's first frame (only the first
+// time) and starts the builder when asked to.
+void seek_start(Player* player);
+
+// Everything of player_create but the device: record, voices, chain.
+Player* player_build(Song* song, const double* chain_config, size_t chain_length);
+// Renders and throws away whole blocks, telling nobody of their cells.
+void player_discard_blocks(Player* player, uint64_t blocks);
 
 // Renders whole ticks until the chain can take a block, then lets the chain
 // make it (player.cpp). Returns false when the song ended during the block.

@@ -98,7 +98,7 @@ static void cell_pass(Player* player)
     for (uint32_t i = 0; i < song->channel_count; i++) {
         Voice* voice = player->voices[i];
         const Cell* cell = song_cell(song, (uint32_t)player->row, i);
-        if (player->row_callback) player->row_callback(cell->instrument);
+        if (player->row_callback) player->row_callback(cell->instrument, player->block);
         if (player->effect_callback) player->effect_callback(cell->effect, cell->param);
         if (player->tick == 0) start_note(player, voice, cell);
         apply_effect(player, voice, cell);

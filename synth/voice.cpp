@@ -41,7 +41,9 @@ static const double NOISE_DIVISOR = 2415919104.0;
 // Frames per oscillator pass over the stack scratch.
 static const uint32_t OSC_CHUNK_FRAMES = 512;
 
-static uint32_t noise_word = NOISE_START_WORD;
+// Each thread has its own generator; a player carries its word from one
+// thread to another (noise_word_get, noise_word_set).
+static thread_local uint32_t noise_word = NOISE_START_WORD;
 
 static float clampf(float v, float lo, float hi)
 {
@@ -660,3 +662,7 @@ void noise_reset()
 {
     noise_word = NOISE_START_WORD;
 }
+
+uint32_t noise_word_get() { return noise_word; }
+
+void noise_word_set(uint32_t word) { noise_word = word; }

@@ -85,7 +85,13 @@ float voice_wrap_phase(float phase);
 // Value of waveform `shape` at theta in [0, 2pi); unknown codes give 0.
 // Shape 7 draws from the shared noise generator.
 float waveform_value(uint8_t shape, float theta);
-// Next value of the synthesizer-wide noise generator, in [-1, 0.7778).
+// Next value of the calling thread's noise generator, in [-1, 0.7778).
+// Every thread has its own, starting at NOISE_START_WORD; the voices
+// rendered on one thread share it.
 float noise_next();
-// Puts the shared noise word back to its start value (fresh runs, tests).
+// Puts the calling thread's noise word back to its start value.
 void noise_reset();
+// The calling thread's noise word: a player keeps its own between blocks, so
+// its sound does not depend on which thread renders it or on what else does.
+uint32_t noise_word_get();
+void noise_word_set(uint32_t word);

@@ -13,6 +13,7 @@
 #include <GL/gl.h>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -31,25 +32,92 @@ struct DecayCase {
     int frames_to_zero;
 };
 
-TEST(SceneToolkitTest, PulseDecayEmptiesBothPulsesInFixedFrameCounts)
+TEST(SceneToolkitTest, PulseDecayEmptiesBothPulsesInFixedStepCounts)
 {
     const DecayCase cases[] = {{2000, 0, 20}, {0, 16, 2}, {2000, 16, 20}, {100, 8, 1}, {0, 0, 0}};
     for (const DecayCase& c : cases) {
+        sync_reset();
         beat_pulse = c.beat;
         accent_pulse = c.accent;
         int frames = 0;
         while (beat_pulse > 0 || accent_pulse > 0) {
+            sync_step = frames + 1; // a 60 fps frame each
             pulse_decay();
             frames++;
         }
         EXPECT_EQ(frames, c.frames_to_zero) << c.beat << " / " << c.accent;
-        EXPECT_EQ(beat_pulse, 0);
-        EXPECT_EQ(accent_pulse, 0);
         pulse_decay(); // at zero nothing moves
         EXPECT_EQ(beat_pulse, 0);
         EXPECT_EQ(accent_pulse, 0);
     }
     sync_reset();
+}
+
+PulseUse every_step_falls(int64_t) { return PulseUse{true, 0, 1}; }
+PulseUse no_step_falls(int64_t) { return PulseUse{false, 0, 0}; }
+
+// The beat pulse a scene reads in frames drawn at `times`, a beat having
+// been reported in block 964 (first shown at 60 fps by frame 2687, 44.78 s)
+// before the first of them: catch-up, read, then the frame's own step.
+std::vector<int32_t> beat_seen(const std::vector<double>& times, PulseUse (*falls)(int64_t))
+{
+    sync_reset();
+    sync_callback(SYNC_BEAT_INSTRUMENT, 964);
+    std::vector<int32_t> seen;
+    for (double t : times) {
+        sync_frame_begin((float)t);
+        pulse_catch_up(falls);
+        seen.push_back(beat_pulse);
+        if (falls(sync_step).falls) pulse_decay();
+    }
+    sync_reset();
+    return seen;
+}
+
+// The next random number after frames at `times` of a scene that shakes
+// after the pulses fall, an accent having come in block 964.
+int rand_after_accent(const std::vector<double>& times)
+{
+    sync_reset();
+    srand(5);
+    sync_callback(SYNC_ACCENT_INSTRUMENT, 964);
+    for (double t : times) {
+        sync_frame_begin((float)t);
+        pulse_catch_up(every_step_falls);
+        pulse_decay();
+        accent_tilt();
+    }
+    sync_reset();
+    return rand();
+}
+
+std::vector<double> frames_at(double rate, int first, int count)
+{
+    std::vector<double> times;
+    for (int k = first; k < first + count; k++) times.push_back(k / rate);
+    return times;
+}
+
+TEST(SceneToolkitTest, PulsesFallByTimeSoEveryFrameRateSeesTheSixtyFpsCurve)
+{
+    EXPECT_EQ(sync_first_step(964), 2687);
+    // 60 fps from the first frame that shows it, one step a frame.
+    EXPECT_EQ(beat_seen(frames_at(60, 2687, 4), every_step_falls), (std::vector<int32_t>{2000, 1900, 1800, 1700}));
+    // 30 fps: frame k shows what the 60 fps frame 2k shows.
+    EXPECT_EQ(beat_seen(frames_at(30, 1344, 3), every_step_falls), (std::vector<int32_t>{1900, 1700, 1500}));
+    // 144 Hz: the pulse holds between grid steps (steps 2687, 2687, 2687, 2688).
+    EXPECT_EQ(beat_seen({44.7834, 44.7903, 44.7972, 44.8042}, every_step_falls),
+              (std::vector<int32_t>{2000, 1900, 1900, 1900}));
+    // Seen before its first step (a window frame a little early): held whole.
+    EXPECT_EQ(beat_seen({44.75, 44.77, 44.7834}, every_step_falls), (std::vector<int32_t>{2000, 2000, 2000}));
+    // 10 fps (steps 2688, 2694, 2700): what the 60 fps frames there show.
+    EXPECT_EQ(beat_seen(frames_at(10, 448, 3), every_step_falls), (std::vector<int32_t>{1900, 1300, 700}));
+    // Frames skipped at 30 fps draw the accent's random numbers all the same,
+    // so later frames draw what they draw at 60 fps.
+    EXPECT_EQ(rand_after_accent(frames_at(30, 1344, 3)), rand_after_accent(frames_at(60, 2687, 6)));
+    EXPECT_NE(rand_after_accent(frames_at(30, 1344, 3)), rand_after(5, 0)) << "the accent drew";
+    // A scene that lets no pulse fall (scene 9) holds it, however many steps pass.
+    EXPECT_EQ(beat_seen(frames_at(30, 1344, 3), no_step_falls), (std::vector<int32_t>{2000, 2000, 2000}));
 }
 
 TEST(SceneToolkitTest, LightFlashSetsDiffuseColourToPulsePlusBase)

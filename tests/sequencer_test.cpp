@@ -67,7 +67,7 @@ struct Fixture {
 };
 
 std::vector<int> g_reported;
-uint8_t record_instrument(uint8_t instrument)
+uint8_t record_instrument(uint8_t instrument, uint64_t)
 {
     g_reported.push_back(instrument);
     return instrument;

@@ -72,22 +72,22 @@ TEST(Sync, CallbackSetsPulsesForBeatAndAccentOnly)
 {
     sync_reset();
     for (int instrument : {0, 1, 2, 3, 6, 7, 255}) {
-        EXPECT_EQ(sync_callback((uint8_t)instrument), instrument);
+        EXPECT_EQ(sync_callback((uint8_t)instrument, 0), instrument);
         EXPECT_EQ(beat_flag, 0);
         EXPECT_EQ(beat_pulse, 0);
         EXPECT_EQ(accent_pulse, 0);
     }
-    EXPECT_EQ(sync_callback(4), 4);
+    EXPECT_EQ(sync_callback(4, 0), 4);
     EXPECT_EQ(beat_flag, 1);
     EXPECT_EQ(beat_pulse, 2000);
     EXPECT_EQ(accent_pulse, 0);
-    EXPECT_EQ(sync_callback(5), 5);
+    EXPECT_EQ(sync_callback(5, 0), 5);
     EXPECT_EQ(accent_pulse, 16);
 
     // A repeated report of the same cell sets the same values again.
     beat_pulse = 700;
     beat_flag = 0;
-    sync_callback(4);
+    sync_callback(4, 0);
     EXPECT_EQ(beat_pulse, 2000);
     EXPECT_EQ(beat_flag, 1);
     sync_reset();

@@ -3,7 +3,9 @@
 // this thread runs a frame loop of 60 syncs a second and follows the played
 // position. The whole synthesizer is compiled in with the sanitizer, so any
 // access the render thread, the device thread and the frame loop share
-// without ordering fails the run. Also checks that the cells' reports reach
+// without ordering fails the run. Three seeks early on, with the checkpoint
+// builder rendering the song beside them, bring in its thread and the
+// stopping and restarting of the render thread. Also checks that the cells' reports reach
 // the row callback, on the frame loop's thread only.
 #include "synth/audio_queue.h"
 #include "synth/effect_chain.h"
@@ -18,12 +20,15 @@
 static const double PLAY_SECONDS = 3.0;
 static const int FRAME_MS = 16;
 static const int TIME_LIMIT_MS = 60000;
+// Frames of the loop at which it seeks, and where to: forwards, back, forwards.
+static const int SEEK_FRAMES[] = {20, 40, 60};
+static const uint64_t SEEK_TARGETS[] = {9 * 44100 + 77, 2 * 44100, 14 * 44100};
 
 static std::thread::id g_frame_thread;
 static int g_notes = 0;         // reports of cells with an instrument
 static int g_foreign_calls = 0; // callback calls on any other thread
 
-static uint8_t on_row(uint8_t instrument)
+static uint8_t on_row(uint8_t instrument, uint64_t)
 {
     if (std::this_thread::get_id() != g_frame_thread) g_foreign_calls++;
     if (instrument != 0) g_notes++;
@@ -41,13 +46,20 @@ int main()
         return 1;
     }
     player_set_row_callback(player, on_row);
+    player_keep_checkpoints(player);
     player_start(player, 1.4f, 1);
 
     double played = 0.0;
+    uint64_t origin = 0; // the song's frame where playing restarted
     int syncs_going = 0, frames = 0;
     const Uint32 start = SDL_GetTicks();
     while (played < PLAY_SECONDS && SDL_GetTicks() - start < TIME_LIMIT_MS) {
-        syncs_going += player_sync(player);
+        for (int i = 0; i < 3; i++) {
+            if (frames != SEEK_FRAMES[i]) continue;
+            player_seek(player, SEEK_TARGETS[i]);
+            origin = SEEK_TARGETS[i];
+        }
+        syncs_going += player_sync(player, origin + (uint64_t)(played * 44100));
         played = player_played_seconds(player);
         SDL_Delay(FRAME_MS);
         frames++;
