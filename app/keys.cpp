@@ -58,10 +58,6 @@ bool keys_handle(const SDL_Event& event, Playback* p, Cursor* cursor)
     case SDL_KEYDOWN:
         key_down(event.key.keysym, p, cursor);
         return true;
-    case SDL_MOUSEMOTION:
-        cursor->moved = clock_seconds();
-        cursor_show(cursor, !window_is_full_screen());
-        return false;
     default:
         return false;
     }
@@ -69,5 +65,15 @@ bool keys_handle(const SDL_Event& event, Playback* p, Cursor* cursor)
 
 void cursor_update(Cursor* cursor)
 {
-    if (cursor->shown && clock_seconds() - cursor->moved >= CURSOR_HIDE_SECONDS) cursor_show(cursor, false);
+    int x = 0, y = 0;
+    SDL_GetMouseState(&x, &y);
+    const bool moved = cursor->x >= 0 && (x != cursor->x || y != cursor->y);
+    cursor->x = x;
+    cursor->y = y;
+    if (moved) {
+        cursor->moved = clock_seconds();
+        cursor_show(cursor, !window_is_full_screen());
+    } else if (cursor->shown && clock_seconds() - cursor->moved >= CURSOR_HIDE_SECONDS) {
+        cursor_show(cursor, false);
+    }
 }

@@ -14,10 +14,12 @@ const double CURSOR_HIDE_SECONDS = 2.0;
 struct Cursor {
     bool shown;
     double moved; // monotonic seconds of the last motion
+    int x, y;     // where the pointer was last seen; -1 before
 };
 
 // Handles one event. Returns true when it was a key or a close request,
 // which skips this pass's frame.
 bool keys_handle(const SDL_Event& event, Playback* p, Cursor* cursor);
-// Hides the pointer once it has been still long enough.
+// Reads where the pointer is: shows it when it moved (in a window), hides
+// it once it has been still long enough.
 void cursor_update(Cursor* cursor);

@@ -29,9 +29,11 @@ static void frame_times_add(FrameTimes* times, const DemoLoop& loop, float time)
     times->last_swap = now;
 }
 
-// Every event waiting, so that none waits behind a frame: a mouse reports
-// far more often than frames are drawn. Returns true when a key or a close
-// request came, which skips this pass's frame.
+// Every event waiting, so that none waits behind a frame. Returns true when
+// a key or a close request came, which skips this pass's frame. The pointer
+// is read, not queued: a mouse reports far more often than the software
+// renderer draws, and the event queue (128 events) would drop a key that
+// came behind a frame's worth of motions.
 static bool events_handle(Playback* p, Cursor* cursor)
 {
     bool skip_frame = false;
@@ -68,8 +70,9 @@ static void play(DemoAudio* audio, float start, bool looping, FrameTimes* times)
 {
     Playback p;
     playback_start(&p, audio, start, looping, times);
-    Cursor cursor = {false, 0.0};
+    Cursor cursor = {false, 0.0, -1, -1};
     window_show_cursor(false);
+    SDL_EventState(SDL_MOUSEMOTION, SDL_IGNORE);
     while (!p.stop) {
         const bool skip_frame = events_handle(&p, &cursor);
         if (p.stop) break;
@@ -105,6 +108,7 @@ int main(int argc, char** argv)
     // from here on.
     DemoAudio audio;
     demo_audio_start(&audio, true, options.start);
+    audio.picture_delay = options.audio_delay_ms / MS_PER_SECOND;
 
     FrameTimes times = {shared.stats ? demo_stats_create() : nullptr, -1.0};
     play(&audio, (float)options.start, options.loop, &times);

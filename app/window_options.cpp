@@ -4,10 +4,12 @@
 #include "base/base.h"
 #include "presentation/demo.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
-static const char USAGE[] = "Usage: quiet-harbor [--window] [--start SECONDS] [--size WxH|desktop] [--msaa N] "
-                            "[--no-vsync] [--captions] [--loop] [--stats] [--help] [--version]\n";
+static const char USAGE[] = "Usage: quiet-harbor [--window] [--start SECONDS] [--size WxH|desktop] [--msaa N] [--no-vsync]\n"
+                            "                    [--captions] [--loop] [--audio-delay MS] [--stats] [--help] [--version]\n";
 static const char HELP[] =
     "Plays the Quiet harbor presentation: 225 seconds of pictures and music.\n"
     "\n"
@@ -30,6 +32,10 @@ static const char HELP[] =
     "                   the credits (without it they are not drawn)\n"
     "  --loop           at the end, start again from the beginning, as at the\n"
     "                   first start, until Escape or closing the window\n"
+    "  --audio-delay MS hold the pictures back MS milliseconds more (-1000 to\n"
+    "                   1000; negative brings them forward), for outputs whose\n"
+    "                   delay nothing reports, such as a wireless headset or an\n"
+    "                   HDMI receiver: the beats then show as they are heard\n"
     "  --stats          at exit, the renderer's name and one line per scene on\n"
     "                   stderr: the frames drawn, the median and 95th-percentile\n"
     "                   time from one frame to the next, and the slowest frame\n"
@@ -59,7 +65,11 @@ enum WindowOptionCode {
     OPTION_START,
     OPTION_NO_VSYNC,
     OPTION_LOOP,
+    OPTION_AUDIO_DELAY,
 };
+
+// --audio-delay: as far as a picture may be held back or brought forward.
+static const long AUDIO_DELAY_MAX_MS = 1000;
 
 static const OptionDef WINDOW_OPTIONS[] = {
     {"--window", nullptr, OPTION_WINDOW, false},
@@ -69,6 +79,7 @@ static const OptionDef WINDOW_OPTIONS[] = {
     {"--no-vsync", nullptr, OPTION_NO_VSYNC, false},
     OPTION_DEF_CAPTIONS,
     {"--loop", nullptr, OPTION_LOOP, false},
+    {"--audio-delay", "milliseconds", OPTION_AUDIO_DELAY, false},
     OPTION_DEF_STATS,
 };
 
@@ -92,13 +103,23 @@ static std::string window_option_read(void* context, int code, const char* value
     case OPTION_LOOP:
         options->loop = true;
         return "";
+    case OPTION_AUDIO_DELAY: {
+        char* end = nullptr;
+        errno = 0;
+        const long ms = strtol(value, &end, 10);
+        if (errno == 0 && end != value && *end == '\0' && ms >= -AUDIO_DELAY_MAX_MS && ms <= AUDIO_DELAY_MAX_MS) {
+            options->audio_delay_ms = (int)ms;
+            return "";
+        }
+        return "milliseconds from -1000 to 1000";
+    }
     }
     return shared_option_read(&options->shared, code, value, true);
 }
 
 int window_options_parse(int argc, char** argv, const char* version, WindowOptions* options)
 {
-    *options = WindowOptions{false, 0.0, true, false, shared_options_default()};
+    *options = WindowOptions{false, 0.0, true, false, 0, shared_options_default()};
     std::vector<std::string> operands;
     const int result = options_parse(GRAMMAR, argc, argv, window_option_read, options, &operands, nullptr);
     if (result == OPTIONS_HELP) {

@@ -1,6 +1,6 @@
 // The window program's command line: quiet-harbor [--window] [--start
 // SECONDS] [--size WxH|desktop] [--msaa N] [--no-vsync] [--captions] [--loop]
-// [--stats] [--help] [--version].
+// [--audio-delay MS] [--stats] [--help] [--version].
 #pragma once
 
 #include "presentation/options.h"
@@ -10,6 +10,7 @@ struct WindowOptions {
     double start;         // timeline seconds to begin at, 0 <= start < 225
     bool vsync;           // swaps wait for the display; off with --no-vsync
     bool loop;            // start again from 0 at the end, until Escape
+    int audio_delay_ms;   // pictures held back this much besides the output's latency, -1000..1000
     SharedOptions shared; // size, samples, captions, statistics
 };
 

@@ -46,7 +46,7 @@ static void demo_player_start(Player* player, double start_seconds)
 
 bool demo_audio_start(DemoAudio* audio, bool device, double start_seconds)
 {
-    *audio = DemoAudio{demo_song(), nullptr, device, 0, 0, 0};
+    *audio = DemoAudio{demo_song(), nullptr, device, 0, 0, 0, 0.0};
     if (device) {
         audio->player = device_player(audio->song);
     } else {
@@ -135,6 +135,7 @@ void demo_clock_start(DemoClock* clock, const DemoAudio* audio, float start)
     clock->paused_ms = 0;
     clock->paused = false;
     clock->follow = audio->player && audio->player->has_device ? audio->player : nullptr;
+    clock->lag = audio_output_latency_seconds() + audio->picture_delay;
 }
 
 void demo_clock_pause(DemoClock* clock, bool paused)
@@ -147,7 +148,10 @@ void demo_clock_pause(DemoClock* clock, bool paused)
 
 float demo_clock_seconds(const DemoClock* clock)
 {
-    if (clock->follow) return (float)(clock->start + player_played_seconds(clock->follow));
+    if (clock->follow) {
+        const double heard = player_played_seconds(clock->follow) - clock->lag;
+        return (float)(clock->start + (heard > 0.0 ? heard : 0.0));
+    }
     const uint32_t now = clock->paused ? clock->paused_ms : clock_ms();
     return clock->start + (float)(now - clock->start_ms) / 1000.0f;
 }

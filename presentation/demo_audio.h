@@ -17,6 +17,7 @@ struct DemoAudio {
     unsigned seed;  // the random numbers' seed at the start, for every restart
     uint32_t underruns_before;       // underruns of the passes before a restart
     uint64_t underrun_bytes_before;  // and the silence they played
+    double picture_delay;            // --audio-delay: seconds the pictures wait besides the output's latency
 };
 
 const float DEMO_MASTER_GAIN = 1.4f;
@@ -58,6 +59,7 @@ struct DemoClock {
     uint32_t paused_ms;     // clock_ms() when paused
     bool paused;
     const Player* follow;   // the device player whose sound sets the time, or null
+    double lag;             // seconds the sound taken is heard later, --audio-delay added
 };
 
 // Starts the clock at `start` seconds, right after demo_audio_start (or
@@ -66,7 +68,10 @@ void demo_clock_start(DemoClock* clock, const DemoAudio* audio, float start);
 // Stops the clock, or lets it go on from where it stopped. The clock that
 // follows the music stops with it (demo_audio_pause).
 void demo_clock_pause(DemoClock* clock, bool paused);
-// While a sound device plays the music, the time is where the music is (so a
-// stall or an underrun holds the pictures back with the sound); otherwise
-// the time elapsed on the clock.
+// While a sound device plays the music, the time is where the music heard
+// now is: the sound the device has taken, less what the output holds after
+// it (audio_output_latency_seconds) and the --audio-delay, never before the
+// start; so the beats reach the pictures as they are heard, and a stall or
+// an underrun holds the pictures back with the sound. Otherwise the time
+// elapsed on the clock.
 float demo_clock_seconds(const DemoClock* clock);

@@ -57,6 +57,9 @@ void audio_queue_reset()
     q->counting.store(false);
     q->underruns.store(0);
     q->underrun_bytes.store(0);
+    q->late_requests.store(0);
+    q->late_bytes.store(0);
+    q->fresh.store(true);
     SDL_UnlockAudio();
 }
 
@@ -71,12 +74,20 @@ void audio_queue_drop()
     SDL_UnlockAudio();
 }
 
-void audio_queue_count_underruns(bool on) { g_audio_queue.counting.store(on); }
+void audio_queue_count_underruns(bool on)
+{
+    // The device may have been held or idle before the counting starts.
+    if (on) g_audio_queue.fresh.store(true);
+    g_audio_queue.counting.store(on);
+}
+
+void audio_queue_set_late_after(uint64_t us) { g_audio_queue.late_after_us.store(us); }
+
+void audio_queue_mark_fresh() { g_audio_queue.fresh.store(true); }
 
 // A consistent copy of the account: read again whenever the consumer updated
 // it meanwhile (its version moved, or was odd).
-static void account_read(uint64_t* played, uint64_t* request_us, uint32_t* request_bytes, uint32_t* underruns,
-                         uint64_t* underrun_bytes)
+static void account_read(uint64_t* played, uint64_t* request_us, uint32_t* request_bytes, AudioPlayed* counts)
 {
     const AudioQueue* q = &g_audio_queue;
     for (int attempt = 1;; attempt++) {
@@ -84,8 +95,10 @@ static void account_read(uint64_t* played, uint64_t* request_us, uint32_t* reque
         *played = q->played_bytes.load();
         *request_us = q->request_us.load();
         *request_bytes = q->request_bytes.load();
-        *underruns = q->underruns.load();
-        *underrun_bytes = q->underrun_bytes.load();
+        counts->underruns = q->underruns.load();
+        counts->underrun_bytes = q->underrun_bytes.load();
+        counts->late_requests = q->late_requests.load();
+        counts->late_bytes = q->late_bytes.load();
         if (before % 2 == 0 && q->version.load() == before) return;
         if (attempt % ACCOUNT_SPINS == 0) sched_yield();
     }
@@ -93,24 +106,38 @@ static void account_read(uint64_t* played, uint64_t* request_us, uint32_t* reque
 
 AudioPlayed audio_queue_played(uint64_t now_us)
 {
-    uint64_t played, request_us, underrun_bytes;
-    uint32_t request_bytes, underruns;
-    account_read(&played, &request_us, &request_bytes, &underruns, &underrun_bytes);
+    uint64_t played, request_us;
+    uint32_t request_bytes;
+    AudioPlayed counts = {};
+    account_read(&played, &request_us, &request_bytes, &counts);
     const uint64_t before = played - request_bytes;
     const uint64_t since = now_us > request_us ? now_us - request_us : 0;
     const uint64_t lasts = (uint64_t)request_bytes * US_PER_SECOND / AUDIO_BYTES_PER_SECOND;
     const uint64_t part = since >= lasts ? request_bytes : since * AUDIO_BYTES_PER_SECOND / US_PER_SECOND;
-    return {before + part, underruns, underrun_bytes};
+    counts.bytes = before + part;
+    counts.underruns += counts.late_requests;
+    counts.underrun_bytes += counts.late_bytes;
+    return counts;
 }
 
 // The device starts playing a request's sound when it asks for it; a request
-// the queue cannot fill is an underrun while counting is on.
+// the queue cannot fill is an underrun while counting is on, and so is one
+// that comes too late after the one before.
 static void account_request(AudioQueue* q, uint32_t taken, uint32_t silence)
 {
+    const uint64_t now = clock_us();
+    const uint64_t since = now - q->request_us.load();
+    const uint64_t late_after = q->late_after_us.load();
+    const bool late = late_after > 0 && !q->fresh.exchange(false) && since > late_after && q->counting.load();
     const uint32_t version = q->version.load();
     q->version.store(version + 1);
     q->played_bytes.store(q->played_bytes.load() + taken);
-    q->request_us.store(clock_us());
+    q->request_us.store(now);
+    if (late) {
+        const uint64_t gap = (since - late_after) * AUDIO_BYTES_PER_SECOND / US_PER_SECOND / BYTES_PER_FRAME;
+        q->late_requests.store(q->late_requests.load() + 1);
+        q->late_bytes.store(q->late_bytes.load() + gap * BYTES_PER_FRAME);
+    }
     q->request_bytes.store(taken);
     if (silence > 0 && q->counting.load()) {
         q->underruns.store(q->underruns.load() + 1);

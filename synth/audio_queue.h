@@ -12,7 +12,9 @@
 // The consumer also keeps the account of what the device has played: the
 // sound taken, when the last request came and what it took (so the frame loop
 // can follow the device between requests), and the requests the queue could
-// not fill. It publishes the account under a version number, so a reader on
+// not fill. On a sound server it also counts the requests that came later
+// than the sound the device had handed over could last: the server then ran
+// dry and played silence of its own, which the queue never sees. It publishes the account under a version number, so a reader on
 // another thread gets a consistent copy without ever holding the device up.
 #pragma once
 
@@ -43,13 +45,21 @@ struct AudioQueue {
     std::atomic<bool> counting;           // unfilled requests count as underruns (set by the producer)
     std::atomic<uint32_t> underruns;      // requests the queue could not fill while counting
     std::atomic<uint64_t> underrun_bytes; // silence those requests played
+    std::atomic<uint32_t> late_requests;  // requests later than late_after_us while counting
+    std::atomic<uint64_t> late_bytes;     // the silence the server played before them, at least
+
+    // Set by the producer side.
+    std::atomic<uint64_t> late_after_us;  // a request this long after the last is late; 0: never
+    std::atomic<bool> fresh;              // the next request follows none (a start or a resume)
 };
 
 // What the device has played, as audio_queue_played reports it.
 struct AudioPlayed {
     uint64_t bytes;          // sound played, interpolated within the last request
-    uint32_t underruns;      // requests the queue could not fill while counting
+    uint32_t underruns;      // requests the queue could not fill, and late requests, while counting
     uint64_t underrun_bytes; // silence played in their place
+    uint32_t late_requests;  // of the underruns, the late requests: gaps in the server
+    uint64_t late_bytes;     // and their silence (at least this much)
 };
 
 // Sound is 44,100 frames of 4 bytes per second.
@@ -83,7 +93,16 @@ void audio_queue_drop();
 // Underruns are counted only while this is on: from the first block of a song
 // until it ends or stops, so the device's lead-in and run-out are not counted.
 void audio_queue_count_underruns(bool on);
-// What the device has played by `now_us` (an clock_us() reading): the
+// A request that comes more than `us` microseconds after the one before it
+// is late: the sound handed over before could not last until then, so the
+// sound server played silence of its own for the difference (at least). It
+// counts among the underruns while counting is on. 0 (the default): no
+// request is late, for devices that wait for the callback rather than play
+// on without it.
+void audio_queue_set_late_after(uint64_t us);
+// The next request follows no other (the device was held): it cannot be late.
+void audio_queue_mark_fresh();
+// What the device has played by `now_us` (a clock_us() reading): the
 // sound taken up to the last request, plus as much of that request's sound as
 // it can have played since, at 176,400 bytes per second. Never decreases
 // while `now_us` does not. Never holds the device up.

@@ -190,8 +190,19 @@ void player_seek(Player* player, uint64_t frame);
 // Device
 // Opens the sound device with audio_callback; false when it cannot be opened,
 // and audio_open_error() then says why (empty after a success).
+// Through a sound server (SDL's pulseaudio or pipewire backend) it asks for
+// requests of 8,192 frames, so the server holds enough to ride out a busy
+// desktop, and counts the requests that come too late as underruns
+// (audio_queue_set_late_after); otherwise 2,048.
 bool audio_open();
 const char* audio_open_error();
+// Seconds from the moment the device takes sound from the queue (a request
+// of audio_callback) until it is heard, as far as it can be known: the
+// buffer the device was granted (its frames per request at 44,100 Hz), and
+// through a sound server one request more, the target SDL gives the server.
+// The frames subtract it from the sound taken to follow the sound heard.
+// Constant while the device is open; 0 when it is not.
+double audio_output_latency_seconds();
 void audio_close();
 // True while a player holds the sound device open.
 bool audio_device_is_open();

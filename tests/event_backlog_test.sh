@@ -12,7 +12,7 @@ WORK=$(mktemp -d)
 
 start_xvfb || exit 1
 trap 'stop_xvfb; rm -rf "$WORK"' EXIT
-SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/sound.raw" "$PROGRAM" --window --start 150 >/dev/null 2>"$WORK/err" &
+SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/sound.raw" "$PROGRAM" --window --start 150 >/dev/null 2>"${ERR_OUT:-$WORK/err}" &
 pid=$!
 window=$(wait_for_window "Quiet harbor" 60)
 # Playing: a second of music written.

@@ -60,8 +60,8 @@ Left|quiet-harbor-00m00.000-2.png
 EOF_TABLE
 
 # The pointer: shown while it moves over the window, hidden 2 s after.
-xdotool key --window "$window" Up
-sleep 1
+xdotool key --window "$window" Up s
+wait_for_file quiet-harbor-01m00.000-1.png
 xdotool mousemove --window "$window" 300 200
 sleep 0.3
 grab "$WORK/plain.png" 0

@@ -78,6 +78,8 @@ capture|--at 1 --size desktop --out $NOWHERE|2|not 'desktop'
 window|--msaa 0|2|--msaa takes a count from 1 to 64, not '0'
 capture|--at 1 --msaa=65 --out $NOWHERE|2|--msaa takes a count from 1 to 64, not '65'
 window|--msaa=2x|2|not '2x'
+window|--audio-delay 1001|2|--audio-delay takes milliseconds from -1000 to 1000, not '1001'
+window|--window --audio-delay=-250|1|
 capture|--at 1 --fps 0 --out $NOWHERE|2|--fps takes a rate from 0.1 to 1000
 capture|--jobs 0 --video x.mp4|2|--jobs takes a count from 1 to 64, not '0'
 EOF_TABLE

@@ -317,12 +317,53 @@ TEST(AudioQueue, PlayedSoundFollowsTheRequestsAndShortfallsCountAsUnderruns)
     EXPECT_EQ(audio_queue_played(UINT64_MAX).bytes, AUDIO_BLOCK_BYTES + 4);
 }
 
+// Through a sound server a request that comes later than the sound handed
+// over lasts is a gap the server filled with silence: an underrun, with the
+// silence beyond the limit, unless it is the first after a start or a hold.
+TEST(AudioQueue, LateRequestsCountAsUnderrunsExceptAfterAHold)
+{
+    audio_queue_reset();
+    audio_queue_set_late_after(20000);
+    push_counting_blocks(4, 1);
+    audio_queue_count_underruns(true);
+    std::vector<uint8_t> out(AUDIO_BLOCK_BYTES / 4);
+    audio_callback(nullptr, out.data(), (int)out.size());
+    SDL_Delay(40);
+    audio_callback(nullptr, out.data(), (int)out.size());
+    AudioPlayed played = audio_queue_played(UINT64_MAX);
+    EXPECT_EQ(played.late_requests, 1u);
+    EXPECT_EQ(played.underruns, 1u);
+    EXPECT_GE(played.late_bytes, 20000u * AUDIO_BYTES_PER_SECOND / 1000000 - 4);
+    EXPECT_EQ(played.underrun_bytes, played.late_bytes);
+    EXPECT_EQ(played.late_bytes % 4, 0u);
+    audio_queue_mark_fresh();
+    SDL_Delay(40);
+    audio_callback(nullptr, out.data(), (int)out.size());
+    audio_callback(nullptr, out.data(), (int)out.size());
+    EXPECT_EQ(audio_queue_played(UINT64_MAX).underruns, 1u);
+    audio_queue_set_late_after(0);
+    audio_queue_reset();
+}
+
 // The sound device, through SDL's dummy driver (no sound card needed).
 class PlayerDevice : public ::testing::Test {
 protected:
     void SetUp() override { setenv("SDL_AUDIODRIVER", "dummy", 1); }
     void TearDown() override { unsetenv("SDL_AUDIODRIVER"); }
 };
+
+TEST_F(PlayerDevice, OutputLatencyIsTheDeviceBufferWhileOpen)
+{
+    TestSong t(8);
+    EXPECT_EQ(audio_output_latency_seconds(), 0.0);
+    Player* a = player_create(&t.song, EFFECT_CONFIG_BUILTIN, EFFECT_CONFIG_BUILTIN_LENGTH);
+    ASSERT_NE(a, nullptr);
+    // Not a sound server: one buffer of 2,048 frames, and no request is late.
+    EXPECT_DOUBLE_EQ(audio_output_latency_seconds(), 2048.0 / 44100.0);
+    EXPECT_EQ(g_audio_queue.late_after_us.load(), 0u);
+    player_destroy(a);
+    EXPECT_EQ(audio_output_latency_seconds(), 0.0);
+}
 
 TEST_F(PlayerDevice, LastPlayerClosesTheDeviceAndANewOneReopensIt)
 {
