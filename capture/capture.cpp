@@ -47,6 +47,15 @@ int capture_audio_only(const CaptureOptions& options, Progress* progress)
 
 std::string capture_settings(const CaptureOptions& options)
 {
-    return std::string("quiet-harbor-capture ") + QH_VERSION + "; captions " + (options.shared.captions ? "on" : "off") +
-           "; msaa " + std::to_string(options.shared.samples);
+    std::string settings = std::string("quiet-harbor-capture ") + QH_VERSION + "; captions " +
+                           (options.shared.captions ? "on" : "off") + "; msaa " + std::to_string(options.shared.samples);
+    // A default left out keeps the settings of videos made before --crf.
+    int format = VIDEO_MP4;
+    video_format_for(options.video, &format);
+    if (options.crf != VIDEO_CRF_NONE && options.crf != video_crf_default(format))
+        settings += "; crf " + std::to_string(options.crf);
+    if (options.blur > 1)
+        settings += "; motion blur " + std::to_string(options.blur) + " over " + std::to_string(options.shutter) +
+                    " degrees";
+    return settings;
 }

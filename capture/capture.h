@@ -29,6 +29,13 @@ enum CaptureMode {
 
 // Processes a sequence or video may be shared among.
 const int JOBS_MAX = 64;
+// Parts --part may cut a sequence or video into.
+const int PARTS_MAX = 10000;
+// Frames drawn and averaged for each frame saved (--motion-blur), and the
+// shutter's interval in degrees of a frame's period (--shutter).
+const int BLUR_MAX = 64;
+const int SHUTTER_DEFAULT = 180;
+const int SHUTTER_MAX = 360;
 // Each process's part is open beside the capture's own few files.
 static_assert(JOBS_MAX + 8 <= PENDING_FILES_MAX, "every temporary of a capture is removed on a signal");
 
@@ -44,6 +51,14 @@ struct CaptureOptions {
     bool quiet = false;                 // no progress and no summary
     bool force = false;                 // a sequence replaces another capture's frames in its folder
     int jobs = 0;                       // processes sharing the frames; 0: chosen for the machine
+    int crf = VIDEO_CRF_NONE;           // --crf of an .mp4 or .webm video; else the format's default
+    int blur = 1;                       // --motion-blur: frames drawn for each frame saved
+    int shutter = SHUTTER_DEFAULT;      // --shutter: degrees of a frame's period they span
+    int part = 0, part_count = 0;       // --part K/N; 0/0 without it
+    // With --part, from and to are the part's and these place its frames
+    // in the whole capture: the first one's index and the whole's count.
+    int64_t name_offset = 0;
+    int64_t name_total = 0;             // 0: the run's own count
     SharedOptions shared = shared_options_default(); // size, samples, captions, statistics
     std::vector<std::string> parts;     // --join: the videos to join
     std::vector<OptionGiven> given;     // every option as given, in order
@@ -63,7 +78,9 @@ int capture_usage_error(const std::string& problem);
 std::vector<std::string> capture_worker_arguments(const CaptureOptions& options, double from, double to,
                                                   const std::string& target);
 // What besides the span and rate decides a video's pictures, recorded in
-// its metadata: "quiet-harbor-capture 1.0.0; captions off; msaa 1".
+// its metadata: "quiet-harbor-capture 1.0.0; captions off; msaa 1", then
+// "; crf 23" for a rate factor other than the format's default and
+// "; motion blur 8 over 180 degrees" with motion blur.
 std::string capture_settings(const CaptureOptions& options);
 
 // The frames of a run: those before `first` are played through unsaved, then
@@ -77,6 +94,16 @@ struct FramePlan {
 };
 
 FramePlan frame_plan(const CaptureOptions& options);
+// Seconds of sub-frame j (0 <= j < blur) of grid frame `index` with motion
+// blur: the blur instants spread evenly over the shutter's interval, which
+// ends at the frame's own time (j = blur - 1); never before 0. With a
+// shutter of 360 degrees they are the frames of blur x fps.
+double blur_time(FrameRate fps, int64_t index, int blur, int shutter, int j);
+// Cuts the plan's frames into `stretches` contiguous non-empty stretches (at
+// most its count) that cost about the same to render, each with its
+// play-through: their starts, then the end. The same plan gives the same
+// cut on any machine running the same version.
+std::vector<int64_t> capture_split(const FramePlan& plan, int stretches);
 // Seconds of saved frame i (0 <= i <= count; count gives the end of the last frame).
 double frame_plan_time(const FramePlan& plan, int64_t i);
 

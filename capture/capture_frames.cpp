@@ -19,6 +19,7 @@
 #include <GL/glext.h>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -39,6 +40,8 @@ struct FrameRun {
     CaptureMusic music;
     DemoLoop loop;
     DemoStats* stats;  // with --stats, else null
+    std::vector<uint8_t> subframe;  // motion blur: a sub-frame read back (BGRA) ...
+    std::vector<uint32_t> light;    // ... and the linear light of those so far, summed
     char renderer[256];
     double sound_time, loading, playing_through, music_time, drawing, reading, waiting, finishing;
 };
@@ -55,6 +58,34 @@ double frame_plan_time(const FramePlan& plan, int64_t i)
 {
     if (i == 0 && plan.off_grid_time >= 0) return plan.off_grid_time;
     return frame_time(plan.fps, plan.first + i);
+}
+
+static int64_t common_divisor(int64_t a, int64_t b) { return b == 0 ? a : common_divisor(b, a % b); }
+
+// Counted in 1 / (blur x b) of a frame, where the shutter is a / b of a
+// period, sub-frame j lies a x (blur - 1 - j) before the frame; one
+// division, as frame_time makes, so that at 360 degrees it is the very
+// time of the frame of blur x fps. Exact in 64 bits: index x den stays
+// under 225 x num.
+double blur_time(FrameRate fps, int64_t index, int blur, int shutter, int j)
+{
+    const int64_t g = common_divisor(shutter, SHUTTER_MAX);
+    const int64_t a = shutter / g, b = SHUTTER_MAX / g;
+    const int64_t steps = index * blur * b - a * (blur - 1 - j);
+    const double seconds = (double)(steps * fps.den) / (double)(fps.num * blur * b);
+    return seconds > 0.0 ? seconds : 0.0;
+}
+
+// Seconds of sub-frame j of saved frame i; the frame's own time without blur.
+static double subframe_time(const FrameRun& run, int64_t i, int j)
+{
+    const CaptureOptions& o = *run.options;
+    if (o.blur == 1) return frame_plan_time(run.plan, i);
+    if (i > 0 || run.plan.off_grid_time < 0) return blur_time(run.plan.fps, run.plan.first + i, o.blur, o.shutter, j);
+    // --at between grid frames: the same spacing back from its time.
+    const double before = (double)(o.shutter * (o.blur - 1 - j) * run.plan.fps.den) /
+                          (double)(SHUTTER_MAX * o.blur * run.plan.fps.num);
+    return std::max(run.plan.off_grid_time - before, 0.0);
 }
 
 // Creates what the run writes before anything is drawn, so an unwritable
@@ -97,7 +128,7 @@ static bool video_start(FrameRun* run)
         {
             ChildStart starting;
             ok = video_open(&run->video, run->file.path, format, run->options->fps, g_frame.width, g_frame.height,
-                            fileno(run->sound), video_span_comment(span), &error);
+                            run->options->crf, fileno(run->sound), video_span_comment(span), &error);
             signals_watch_child(run->video.pid);
         }
         if (!ok) capture_error(error);
@@ -172,10 +203,16 @@ static bool play_through(FrameRun* run)
     GLuint query = 0;
     play_through_begin(&query);
     bool ok = true;
+    const CaptureOptions& o = *run->options;
     for (int64_t k = 0; k < run->plan.first && ok; k++) {
-        const double time = frame_time(run->plan.fps, k);
-        ok = timed_music_advance(run, time);
-        if (ok) demo_draw_frame(&run->loop, (float)time);
+        // With motion blur every sub-frame runs, so that a stretch starts
+        // from the state a capture from 0 reaches.
+        for (int j = 0; j < o.blur && ok; j++) {
+            const double time = o.blur == 1 ? frame_time(run->plan.fps, k)
+                                            : blur_time(run->plan.fps, k, o.blur, o.shutter, j);
+            ok = timed_music_advance(run, time);
+            if (ok) demo_draw_frame(&run->loop, (float)time);
+        }
         progress_step(run->progress, k + 1);
     }
     play_through_end(query);
@@ -183,31 +220,105 @@ static bool play_through(FrameRun* run)
     return ok;
 }
 
+// Motion blur averages the sub-frames in linear light, as a camera's sensor
+// adds up light: the stored values are sRGB-encoded, and averaging them as
+// they are would darken every edge a bright object moves across. Light is
+// kept in 16 bits; the way back finds the nearest stored value, so a pixel
+// that stays still keeps its value exactly.
+static uint16_t s_linear[256];
+static uint8_t s_stored[65536];
+
+static void light_tables()
+{
+    if (s_linear[255] != 0) return;
+    for (int v = 0; v < 256; v++) {
+        const double c = v / 255.0;
+        const double light = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        s_linear[v] = (uint16_t)std::lround(light * 65535.0);
+    }
+    int v = 0;
+    for (int light = 0; light < 65536; light++) {
+        while (v < 255 && 2 * light >= s_linear[v] + s_linear[v + 1]) v++;
+        s_stored[light] = (uint8_t)v;
+    }
+}
+
+// Adds the sub-frame just read back to the light summed so far (the first
+// starts the sum). Alpha goes the same way; it is not saved.
+static void light_add(FrameRun* run, bool first)
+{
+    const size_t n = run->subframe.size();
+    run->light.resize(n);
+    const uint8_t* in = run->subframe.data();
+    uint32_t* sum = run->light.data();
+    if (first) {
+        for (size_t k = 0; k < n; k++) sum[k] = s_linear[in[k]];
+    } else {
+        for (size_t k = 0; k < n; k++) sum[k] += s_linear[in[k]];
+    }
+}
+
+static void light_average(const FrameRun& run, std::vector<uint8_t>* bgra)
+{
+    const uint32_t count = (uint32_t)run.options->blur;
+    const size_t n = run.light.size();
+    bgra->resize(n);
+    for (size_t k = 0; k < n; k++) (*bgra)[k] = s_stored[(run.light[k] + count / 2) / count];
+}
+
+// Reads the frame drawn (resolved when multisampled) into `bgra`. BGRA is
+// the read-back the driver does with a plain copy; the writer turns it into
+// RGB on its own thread.
+static void read_back(std::vector<uint8_t>* bgra)
+{
+    const FrameGeometry& f = g_frame;
+    offscreen_resolve(f.width, f.height);
+    bgra->resize((size_t)f.width * f.height * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, f.width, f.height, GL_BGRA, GL_UNSIGNED_BYTE, bgra->data());
+}
+
+// Draws the sub-frames of saved frame i and sums their light; false when
+// the music failed.
+static bool draw_blurred(FrameRun* run, int64_t i)
+{
+    light_tables();
+    for (int j = 0; j < run->options->blur; j++) {
+        const double time = subframe_time(*run, i, j);
+        if (!timed_music_advance(run, time)) return false;
+        const double begin = clock_seconds();
+        demo_draw_frame(&run->loop, (float)time);
+        read_back(&run->subframe);
+        light_add(run, j == 0);
+        run->drawing += clock_seconds() - begin;
+    }
+    return true;
+}
+
 // Draws saved frame i and hands it to the writer.
 static bool capture_frame(FrameRun* run, FrameWriter* writer, int64_t i)
 {
     const double time = frame_plan_time(run->plan, i);
-    if (!timed_music_advance(run, time)) return false;
-    const double begin = clock_seconds();
-    demo_draw_frame(&run->loop, (float)time);
+    const bool blurred = run->options->blur > 1;
+    const double sub_frames_drawing = run->drawing;
+    if (blurred && !draw_blurred(run, i)) return false;
+    if (!blurred && !timed_music_advance(run, time)) return false;
+    const double drawing_begin = clock_seconds();
+    if (!blurred) demo_draw_frame(&run->loop, (float)time);
     glFinish();
     const double drawn = clock_seconds();
-    if (run->stats) demo_stats_add(run->stats, run->loop.last_scene, (drawn - begin) * 1000.0, time);
+    const double drawing = run->drawing - sub_frames_drawing + drawn - drawing_begin;
+    if (run->stats) demo_stats_add(run->stats, run->loop.last_scene, drawing * 1000.0, time);
     const float scale = render_scale_get();
     if (run->stats && scale < 1.0f) demo_stats_add_scale(run->stats, run->loop.last_scene, scale);
     FrameSlot* slot = frame_writer_acquire(writer);
     const double acquired = clock_seconds();
     if (!slot) return false;
-    // BGRA is the read-back the driver does with a plain copy; the writer
-    // turns it into RGB on its own thread.
-    const FrameGeometry& f = g_frame;
-    offscreen_resolve(f.width, f.height);
-    slot->bgra.resize((size_t)f.width * f.height * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, f.width, f.height, GL_BGRA, GL_UNSIGNED_BYTE, slot->bgra.data());
+    if (blurred) light_average(*run, &slot->bgra);
+    else read_back(&slot->bgra);
     slot->index = i;
     frame_writer_submit(writer, slot);
-    run->drawing += drawn - begin;
+    run->drawing += drawn - drawing_begin;
     run->waiting += acquired - drawn;
     run->reading += clock_seconds() - acquired;
     return true;
@@ -306,17 +417,26 @@ static bool capture_run(FrameRun* run, FrameWriter* writer)
     bool ok = music_start(&run->music, frame_plan_time(run->plan, 0), end, to_wav ? music_wav_sink : nullptr,
                           &run->wav);
     if (ok) {
+        const CaptureOptions& o = *run->options;
+        const int64_t name_total = o.name_total > 0 ? o.name_total : run->plan.count;
         const bool folder = run->target == FRAME_TARGET_PNG_FOLDER;
         const FrameDestination out = {run->target, folder ? run->options->out : run->file.target,
                                       folder ? run->folder_fd : run->file.fd,
-                                      g_worker.active ? g_worker.digits : frame_name_digits(run->plan.count),
-                                      &run->video, g_worker.active ? g_worker.name_offset : 0};
+                                      g_worker.active ? g_worker.digits : frame_name_digits(name_total),
+                                      &run->video, g_worker.active ? g_worker.name_offset : o.name_offset};
         frame_writer_start(writer, out, g_frame.width, g_frame.height);
         ok = capture_saved(run, writer, play_through(run));
         if (!frame_writer_finish(writer)) ok = capture_failed(pending_message(&run->file, writer->error));
     }
     demo_unload();
     return ok;
+}
+
+// ", motion blur 8 over 180 degrees", or "" without blur.
+static std::string blur_text(const CaptureOptions& o)
+{
+    if (o.blur == 1) return "";
+    return ", motion blur " + std::to_string(o.blur) + " over " + std::to_string(o.shutter) + " degrees";
 }
 
 // One line: what was written, how fast, and where the time went.
@@ -327,7 +447,8 @@ static void summarise(const FrameRun& run, const FrameWriter& writer)
     char rate[64];
     snprintf(rate, sizeof rate, " (%.1f frames/s): ", (double)run.plan.count / total);
     std::string text = std::to_string(run.plan.count) + (run.plan.count == 1 ? " frame" : " frames") + " at " +
-                       frame_rate_text(o.fps) + " fps, " + size_text(g_frame.width, g_frame.height) + ", from " + seconds_text(frame_plan_time(run.plan, 0), 3) + " to " +
+                       frame_rate_text(o.fps) + " fps, " + size_text(g_frame.width, g_frame.height) + blur_text(o) +
+                       ", from " + seconds_text(frame_plan_time(run.plan, 0), 3) + " to " +
                        (o.mode == CAPTURE_VIDEO ? o.video : o.out) + " in " + seconds_text(total) + rate;
     if (o.mode == CAPTURE_VIDEO) text += "sound " + seconds_text(run.sound_time) + ", ";
     text += "loading " + seconds_text(run.loading) + ", playing through " + std::to_string(run.plan.first) +

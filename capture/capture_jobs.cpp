@@ -178,6 +178,23 @@ static std::vector<int64_t> jobs_split(const FramePlan& plan, int jobs)
     return best;
 }
 
+std::vector<int64_t> capture_split(const FramePlan& plan, int stretches)
+{
+    std::vector<int64_t> starts = jobs_split(plan, stretches);
+    // The cheapest cut may need fewer stretches; halving the longest never
+    // makes it costlier, as a frame costs more to draw than to play through.
+    while ((int)starts.size() <= stretches) {
+        size_t longest = 0;
+        for (size_t i = 1; i + 1 < starts.size(); i++) {
+            if (starts[i + 1] - starts[i] > starts[longest + 1] - starts[longest]) longest = i;
+        }
+        const int64_t length = starts[longest + 1] - starts[longest];
+        if (length < 2) break;
+        starts.insert(starts.begin() + (long)longest + 1, starts[longest] + length / 2);
+    }
+    return starts;
+}
+
 static int jobs_automatic(const FramePlan& plan)
 {
     double cost = 0.0;
@@ -206,7 +223,8 @@ static std::vector<std::string> worker_environment(const JobRun& run, const Work
     }
     char value[96];
     snprintf(value, sizeof value, "%lld %d %" PRId64 " %d", (long long)getpid(),
-             run.folder_fd >= 0 ? WORKER_FOLDER_FD : -1, w.first, frame_name_digits(run.plan.count));
+             run.folder_fd >= 0 ? WORKER_FOLDER_FD : -1, run.options->name_offset + w.first,
+             frame_name_digits(run.options->name_total > 0 ? run.options->name_total : run.plan.count));
     env.push_back(prefix + value);
     return env;
 }

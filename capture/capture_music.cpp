@@ -2,6 +2,8 @@
 // blocks taken from the queue as the sound device would take them.
 #include "capture/capture.h"
 
+#include "runtime/sync.h"
+
 #include "synth/audio_queue.h"
 
 #include <cerrno>
@@ -20,6 +22,9 @@ bool music_start(CaptureMusic* music, double first, double end, MusicSink sink, 
     music->end = music_frame_at(end);
     music->sink = sink;
     music->sink_context = context;
+    // The pulses as at program start: a run of the music before this one (a
+    // video's sound track) leaves them set, with steps taken at its end.
+    sync_reset();
     audio_queue_reset();
     if (!demo_audio_start(&music->audio, false)) {
         demo_audio_stop(&music->audio);

@@ -6,15 +6,17 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // The synopsis follows every usage error; --help adds the rest.
 static const char* const USAGE =
     "Usage: quiet-harbor-capture --at SECONDS --out FILE.png [--fps RATE]\n"
     "       quiet-harbor-capture [--from A] [--to B] [--fps RATE] --out DIR [--audio FILE.wav]\n"
-    "       quiet-harbor-capture --video FILE [--from A] [--to B] [--fps RATE]\n"
+    "       quiet-harbor-capture --video FILE [--from A] [--to B] [--fps RATE] [--crf N]\n"
     "       quiet-harbor-capture --audio-only --out FILE.wav [--seconds S]\n"
     "       quiet-harbor-capture --join --video FILE PART...\n"
-    "The first three also take [--size WxH] [--msaa N] [--render-scale S].\n";
+    "The first three also take [--size WxH] [--msaa N] [--render-scale S]\n"
+    "[--motion-blur N] [--shutter DEG]; the second and third [--jobs N] [--part K/N].\n";
 static const char* const HELP =
     "\n"
     "Renders the presentation offscreen (800 x 600 unless --size says\n"
@@ -45,13 +47,17 @@ static const char* const HELP =
     "                 refused)\n"
     "  --video FILE   the frames and their sound as one video, through the\n"
     "                 ffmpeg program: .mp4 (H.264 and AAC), .mkv (lossless FFV1\n"
-    "                 and FLAC) or .webm (VP9 and Opus); alone, the whole\n"
-    "                 presentation at 60 frames per second\n"
+    "                 and FLAC), .webm (VP9 and Opus) or .mov (ProRes 422 HQ,\n"
+    "                 10-bit 4:2:2, and 16-bit PCM, for video editors); alone,\n"
+    "                 the whole presentation at 60 frames per second\n"
+    "  --crf N        quality of an .mp4 or .webm video, lower is better and\n"
+    "                 larger: 0 to 51 for .mp4 (default 18), 0 to 63 for .webm\n"
+    "                 (default 31)\n"
     "  --size WxH     frame size in pixels (default 800x600), such as 1920x1080\n"
     "                 or 3840x2160: the same 16:9 picture, fitted and centred,\n"
     "                 with black bands above and below on narrower frames and\n"
     "                 at the sides on wider ones; .mp4 and .webm videos need\n"
-    "                 an even width and height\n"
+    "                 an even width and height, .mov videos an even width\n"
     "  --msaa N       N samples per pixel for smooth edges (default 1: off);\n"
     "                 a count the renderer lacks gives the next one up that it\n"
     "                 has, or its largest, and a line saying so\n"
@@ -65,6 +71,13 @@ static const char* const HELP =
     "                 the frames, their names and the video are those of one\n"
     "                 process. Default: one per processor core, at most 16; 1\n"
     "                 for a span too short to gain from more, and with --stats\n"
+    "  --part K/N     with a sequence or video: render only the K-th of N\n"
+    "                 stretches of it (1 <= K <= N <= 10000), cut as --jobs\n"
+    "                 cuts, so that N machines, or N tasks of a scheduler's\n"
+    "                 array job, end at about the same time; a video's parts\n"
+    "                 are joined with --join, a sequence's frames are named as\n"
+    "                 in the whole capture; with --jobs, the part is shared\n"
+    "                 further among processes\n"
     "  --join         join the videos PART... into the --video FILE: captures\n"
     "                 of adjoining stretches (on one machine or several), made\n"
     "                 with the same settings, in FILE's format, in any order;\n"
@@ -75,6 +88,13 @@ static const char* const HELP =
     "  --audio-only   render the music alone, as fast as possible\n"
     "  --seconds S    length of --audio-only in seconds (default: the whole\n"
     "                 225 s presentation)\n"
+    "  --motion-blur N\n"
+    "                 motion blur: each frame saved is the average, in linear\n"
+    "                 light, of N frames (2 to 64; default 1: none) drawn at\n"
+    "                 instants spread evenly over the shutter's interval, which\n"
+    "                 ends at the frame's own instant\n"
+    "  --shutter DEG  with --motion-blur: that interval in degrees of a\n"
+    "                 frame's period, 1 to 360 (default 180: half a period)\n"
     "  --stats        at the end, the renderer's name and one line per scene:\n"
     "                 the frames saved, the median and 95th-percentile time to\n"
     "                 draw one, and the slowest with its time in the presentation;\n"
@@ -113,6 +133,10 @@ enum CaptureOptionCode {
     OPTION_JOBS,
     OPTION_JOIN,
     OPTION_QUIET,
+    OPTION_CRF,
+    OPTION_PART,
+    OPTION_MOTION_BLUR,
+    OPTION_SHUTTER,
 };
 
 // The rows marked to be passed on decide the pictures: every process of
@@ -131,6 +155,10 @@ static const OptionDef CAPTURE_OPTIONS[] = {
     {"--jobs", "count", OPTION_JOBS, false},
     {"--join", nullptr, OPTION_JOIN, false},
     {"--quiet", nullptr, OPTION_QUIET, false},
+    {"--crf", "quality", OPTION_CRF, true},
+    {"--part", "part", OPTION_PART, false},
+    {"--motion-blur", "count", OPTION_MOTION_BLUR, true},
+    {"--shutter", "degrees", OPTION_SHUTTER, true},
     OPTION_DEF_SIZE,
     OPTION_DEF_MSAA,
     OPTION_DEF_RENDER_SCALE,
@@ -155,14 +183,14 @@ int capture_usage_error(const std::string& problem)
 
 static bool in_timeline(double seconds) { return seconds >= 0 && seconds <= TIMELINE_END; }
 
-// Whole numbers of processes, 1..JOBS_MAX.
-static bool parse_jobs(const char* text, int* jobs)
+// A whole number from `low` to `high`, digits only.
+static bool parse_count(const char* text, long low, long high, int* count)
 {
     char* end = nullptr;
     errno = 0;
     const long value = strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < 1 || value > JOBS_MAX) return false;
-    *jobs = (int)value;
+    if (errno != 0 || end == text || *end != '\0' || value < low || value > high) return false;
+    *count = (int)value;
     return true;
 }
 
@@ -185,7 +213,7 @@ static const char* join_problem(const CaptureOptions& o)
     }
     int format = 0;
     if (o.video.empty()) return "--join needs --video FILE, the video to write";
-    if (!video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv or .webm";
+    if (!video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv, .webm or .mov";
     if (o.parts.empty()) return "--join needs the videos to join after its options";
     return nullptr;
 }
@@ -209,9 +237,12 @@ static const char* mode_problem(const CaptureOptions& o)
     if (o.mode == CAPTURE_JOIN || !o.parts.empty()) return join_problem(o);
     if (given(o, OPTION_JOBS) && o.mode != CAPTURE_SEQUENCE && o.mode != CAPTURE_VIDEO)
         return "--jobs goes with a sequence (--from/--to) or a video";
+    if (given(o, OPTION_PART) && o.mode != CAPTURE_SEQUENCE && o.mode != CAPTURE_VIDEO)
+        return "--part goes with a sequence (--from/--to) or a video";
     if (given(o, OPTION_JOBS) && o.jobs > 1 && o.shared.stats)
         return "--stats times frames drawn in one process: it takes --jobs 1";
     if (o.mode == CAPTURE_AUDIO_ONLY) return audio_only_problem(o);
+    if (given(o, OPTION_SHUTTER) && o.blur < 2) return "--shutter goes with --motion-blur N, N from 2";
     if (given(o, OPTION_SECONDS)) return "--seconds goes with --audio-only";
     const bool video = !o.video.empty();
     if (video && !o.out.empty()) return "--video names its own file; --out goes with PNG output";
@@ -223,11 +254,41 @@ static const char* mode_problem(const CaptureOptions& o)
     if (at && !in_timeline(o.from)) return "--at must be between 0 and 225";
     if (!at && !(in_timeline(o.from) && in_timeline(o.to) && o.from < o.to)) return "need 0 <= --from < --to <= 225";
     int format = 0;
-    if (video && !video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv or .webm";
-    // Their yuv420p pictures halve the colour resolution both ways.
-    if (video && format != VIDEO_MKV && (o.shared.width % 2 != 0 || o.shared.height % 2 != 0))
+    if (video && !video_format_for(o.video, &format)) return "--video FILE must end in .mp4, .mkv, .webm or .mov";
+    // Their yuv420p pictures halve the colour resolution both ways, a
+    // .mov's 4:2:2 across only.
+    if (video && (format == VIDEO_MP4 || format == VIDEO_WEBM) && (o.shared.width % 2 != 0 || o.shared.height % 2 != 0))
         return "an .mp4 or .webm video needs an even width and height (its colour is stored at half size)";
+    if (video && format == VIDEO_MOV && o.shared.width % 2 != 0)
+        return "a .mov video needs an even width (its colour is stored at half width)";
+    if (o.crf != VIDEO_CRF_NONE && (!video || video_crf_max(format) == VIDEO_CRF_NONE))
+        return "--crf goes with an .mp4 or .webm video";
+    if (o.crf > video_crf_max(format)) return "--crf of an .mp4 video goes from 0 to 51";
     if (!at && frame_plan(o).count < 1) return "no frame at that rate falls between --from and --to";
+    return nullptr;
+}
+
+// "K/N": the K-th of N parts, 1 <= K <= N <= PARTS_MAX.
+static bool parse_part(const char* text, int* part, int* parts)
+{
+    const char* slash = strchr(text, '/');
+    if (!slash) return false;
+    const std::string first(text, (size_t)(slash - text));
+    return parse_count(first.c_str(), 1, PARTS_MAX, part) && parse_count(slash + 1, 1, PARTS_MAX, parts) &&
+           *part <= *parts;
+}
+
+// Narrows the span to the part asked for: the stretch --jobs would give
+// the part's process if the whole span were shared among N.
+static const char* part_narrow(CaptureOptions* o)
+{
+    const FramePlan whole = frame_plan(*o);
+    if (whole.count < o->part_count) return "--part K/N: the span holds fewer than N frames";
+    const std::vector<int64_t> starts = capture_split(whole, o->part_count);
+    o->name_offset = starts[o->part - 1];
+    o->name_total = whole.count;
+    o->from = frame_plan_time(whole, starts[o->part - 1]);
+    if (o->part < o->part_count) o->to = frame_plan_time(whole, starts[o->part]);
     return nullptr;
 }
 
@@ -258,7 +319,17 @@ static std::string capture_option_read(void* context, int code, const char* valu
     case OPTION_AUDIO:
         return read_path(&o->audio, value);
     case OPTION_JOBS:
-        return parse_jobs(value, &o->jobs) ? "" : "a count from 1 to " + std::to_string(JOBS_MAX);
+        return parse_count(value, 1, JOBS_MAX, &o->jobs) ? "" : "a count from 1 to " + std::to_string(JOBS_MAX);
+    case OPTION_PART:
+        return parse_part(value, &o->part, &o->part_count)
+                   ? ""
+                   : "K/N, the K-th of N parts (1 <= K <= N <= " + std::to_string(PARTS_MAX) + ")";
+    case OPTION_MOTION_BLUR:
+        return parse_count(value, 1, BLUR_MAX, &o->blur) ? "" : "a count from 1 to " + std::to_string(BLUR_MAX);
+    case OPTION_SHUTTER:
+        return parse_count(value, 1, SHUTTER_MAX, &o->shutter) ? "" : "degrees from 1 to " + std::to_string(SHUTTER_MAX);
+    case OPTION_CRF:
+        return parse_count(value, 0, VIDEO_CRF_MAX, &o->crf) ? "" : "a quality from 0 to " + std::to_string(VIDEO_CRF_MAX);
     case OPTION_FORCE:
         o->force = true;
         return "";
@@ -282,6 +353,7 @@ int capture_parse_options(int argc, char** argv, CaptureOptions* o)
     else if (given(*o, OPTION_AT)) o->mode = CAPTURE_FRAME;
     else if (!o->video.empty()) o->mode = CAPTURE_VIDEO;
     const char* problem = mode_problem(*o);
+    if (!problem && o->part_count > 0) problem = part_narrow(o);
     if (problem) return options_fault(GRAMMAR, problem);
     // --stats times frames drawn alone; other modes have one frame or none.
     if (!given(*o, OPTION_JOBS) && (o->shared.stats || (o->mode != CAPTURE_SEQUENCE && o->mode != CAPTURE_VIDEO)))

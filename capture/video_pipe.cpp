@@ -31,23 +31,39 @@ static const int FIRST_HIGH_FD = 10;
 static const int PIPE_BYTES = 1 << 20;
 static const size_t LOG_TAIL_BYTES = 4096;
 
-// The picture encoder of each format; a join copies the pictures as they are.
-static const std::vector<const char*> MP4_VIDEO_ARGS = {
-    "-vf", "scale=out_color_matrix=bt709:out_range=tv", "-pix_fmt", "yuv420p",
-    "-c:v", "libx264", "-preset", "veryfast", "-crf", "18",
+// The picture encoder of each format, the rate factor apart; a join copies
+// the pictures as they are.
+static const std::vector<const char*> BT709_TV_IN = {"-vf", "scale=out_color_matrix=bt709:out_range=tv"};
+static const std::vector<const char*> BT709_TV_OUT = {
     "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
 };
+static const std::vector<const char*> MP4_VIDEO_ARGS = {"-pix_fmt", "yuv420p", "-c:v", "libx264", "-preset",
+                                                        "veryfast"};
 static const std::vector<const char*> MKV_VIDEO_ARGS = {"-c:v", "ffv1", "-level", "3"};
-static const std::vector<const char*> WEBM_VIDEO_ARGS = {
-    "-vf", "scale=out_color_matrix=bt709:out_range=tv", "-pix_fmt", "yuv420p",
-    "-c:v", "libvpx-vp9", "-crf", "31", "-b:v", "0", "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1",
-    "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
-};
+static const std::vector<const char*> WEBM_VIDEO_ARGS = {"-pix_fmt", "yuv420p", "-c:v", "libvpx-vp9", "-b:v", "0",
+                                                         "-deadline", "realtime", "-cpu-used", "8", "-row-mt", "1"};
+// ProRes 422 HQ (profile 3) at 10 bits; the vendor tag is the one editors
+// expect of the format.
+static const std::vector<const char*> MOV_VIDEO_ARGS = {"-pix_fmt", "yuv422p10le", "-c:v", "prores_ks",
+                                                        "-profile:v", "3", "-vendor", "apl0"};
+static const int MP4_CRF_DEFAULT = 18, MP4_CRF_MAX = 51;
+static const int WEBM_CRF_DEFAULT = 31;
 // The sound encoder and the container of each format.
 static const std::vector<const char*> MP4_OUTPUT_ARGS = {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart",
                                                          "-f", "mp4"};
 static const std::vector<const char*> MKV_OUTPUT_ARGS = {"-c:a", "flac", "-f", "matroska"};
 static const std::vector<const char*> WEBM_OUTPUT_ARGS = {"-c:a", "libopus", "-b:a", "160k", "-f", "webm"};
+static const std::vector<const char*> MOV_OUTPUT_ARGS = {"-c:a", "pcm_s16le", "-f", "mov"};
+
+int video_crf_default(int format)
+{
+    return format == VIDEO_MP4 ? MP4_CRF_DEFAULT : format == VIDEO_WEBM ? WEBM_CRF_DEFAULT : VIDEO_CRF_NONE;
+}
+
+int video_crf_max(int format)
+{
+    return format == VIDEO_MP4 ? MP4_CRF_MAX : format == VIDEO_WEBM ? VIDEO_CRF_MAX : VIDEO_CRF_NONE;
+}
 
 bool video_format_for(const std::string& path, int* format)
 {
@@ -58,6 +74,7 @@ bool video_format_for(const std::string& path, int* format)
     if (extension == "mp4") *format = VIDEO_MP4;
     else if (extension == "mkv") *format = VIDEO_MKV;
     else if (extension == "webm") *format = VIDEO_WEBM;
+    else if (extension == "mov") *format = VIDEO_MOV;
     else return false;
     return true;
 }
@@ -85,21 +102,41 @@ static std::vector<std::string> input_arguments(const std::vector<std::string>& 
 static void append_output(std::vector<std::string>* args, int format, const std::string& comment,
                           const std::string& file)
 {
-    append(args, format == VIDEO_MKV ? MKV_OUTPUT_ARGS : format == VIDEO_WEBM ? WEBM_OUTPUT_ARGS : MP4_OUTPUT_ARGS);
+    append(args, format == VIDEO_MKV    ? MKV_OUTPUT_ARGS
+                 : format == VIDEO_WEBM ? WEBM_OUTPUT_ARGS
+                 : format == VIDEO_MOV  ? MOV_OUTPUT_ARGS
+                                        : MP4_OUTPUT_ARGS);
     args->push_back("-metadata");
     args->push_back("comment=" + comment);
     // "file:" keeps ffmpeg from reading a protocol or "-" into the name.
     args->push_back("file:" + file);
 }
 
+// The picture encoder: RGB kept as it is (FFV1) or turned into BT.709
+// video-range YUV and tagged so, with the rate factor where there is one.
+static void append_pictures(std::vector<std::string>* args, int format, int crf)
+{
+    if (format == VIDEO_MKV) {
+        append(args, MKV_VIDEO_ARGS);
+        return;
+    }
+    append(args, BT709_TV_IN);
+    append(args, format == VIDEO_WEBM ? WEBM_VIDEO_ARGS : format == VIDEO_MOV ? MOV_VIDEO_ARGS : MP4_VIDEO_ARGS);
+    if (format != VIDEO_MOV) {
+        args->push_back("-crf");
+        args->push_back(std::to_string(crf == VIDEO_CRF_NONE ? video_crf_default(format) : crf));
+    }
+    append(args, BT709_TV_OUT);
+}
+
 static std::vector<std::string> ffmpeg_arguments(const std::string& file, int format, FrameRate rate, int width,
-                                                 int height, const std::string& comment)
+                                                 int height, int crf, const std::string& comment)
 {
     std::vector<std::string> args = input_arguments({
         "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", std::to_string(width) + "x" + std::to_string(height),
         "-framerate", frame_rate_text(rate), "-i", "pipe:0",
     });
-    append(&args, format == VIDEO_MKV ? MKV_VIDEO_ARGS : format == VIDEO_WEBM ? WEBM_VIDEO_ARGS : MP4_VIDEO_ARGS);
+    append_pictures(&args, format, crf);
     append_output(&args, format, comment, file);
     return args;
 }
@@ -224,9 +261,9 @@ static bool start(VideoPipe* video, const std::vector<std::string>& args, int in
 }
 
 bool video_open(VideoPipe* video, const std::string& file, int format, FrameRate rate, int width, int height,
-                int sound_fd, const std::string& comment, std::string* error)
+                int crf, int sound_fd, const std::string& comment, std::string* error)
 {
-    return start(video, ffmpeg_arguments(file, format, rate, width, height, comment), -1, sound_fd, error);
+    return start(video, ffmpeg_arguments(file, format, rate, width, height, crf, comment), -1, sound_fd, error);
 }
 
 bool video_join_open(VideoPipe* video, const std::string& file, int format, int list_fd, int sound_fd,
@@ -237,7 +274,7 @@ bool video_join_open(VideoPipe* video, const std::string& file, int format, int 
 
 const char* video_codec_name(int format)
 {
-    return format == VIDEO_MKV ? "ffv1" : format == VIDEO_WEBM ? "vp9" : "h264";
+    return format == VIDEO_MKV ? "ffv1" : format == VIDEO_WEBM ? "vp9" : format == VIDEO_MOV ? "prores" : "h264";
 }
 
 // The last line ffmpeg wrote to its log, or "" when it wrote none.

@@ -10,6 +10,8 @@ int32_t accent_pulse = 0;
 int64_t sync_step = 0;
 int64_t beat_stepped = -1;
 int64_t accent_stepped = -1;
+int64_t sync_frame = 0;
+int64_t sync_reset_frame = 0;
 
 // Music frames per 60 fps frame, and per block.
 static const int64_t FRAMES_PER_STEP = 735;
@@ -24,7 +26,11 @@ int64_t sync_step_at(float seconds)
 
 int64_t sync_first_step(uint64_t block) { return (int64_t)block * FRAMES_PER_BLOCK / FRAMES_PER_STEP + 1; }
 
-void sync_frame_begin(float seconds) { sync_step = sync_step_at(seconds); }
+void sync_frame_begin(float seconds)
+{
+    sync_step = sync_step_at(seconds);
+    sync_frame++;
+}
 
 uint8_t sync_callback(uint8_t instrument, uint64_t block)
 {
@@ -48,4 +54,5 @@ void sync_reset()
     sync_step = 0;
     beat_stepped = -1;
     accent_stepped = -1;
+    sync_reset_frame = sync_frame;
 }

@@ -51,7 +51,12 @@ int64_t sync_step_at(float seconds);
 // reported: frame k sees the blocks that start before its music position
 // k x 735 frames, so floor(block x 2048 / 735) + 1.
 int64_t sync_first_step(uint64_t block);
-// Before a frame is drawn at `seconds`: sets sync_step.
+// Frames begun (sync_frame_begin) since the program started, never reset,
+// and its value at the last sync_reset: what a frame drew before that is
+// of another run.
+extern int64_t sync_frame;
+extern int64_t sync_reset_frame;
+// Before a frame is drawn at `seconds`: sets sync_step, counts sync_frame.
 void sync_frame_begin(float seconds);
 
 // Clears the sync state and the clock (program start, and between test runs).

@@ -103,7 +103,23 @@ void beat_zoom(int sign)
 
 void accent_shake() { tilt_apply(accent_tilt()); }
 
-Tilt accent_tilt()
+// The accent shakes of one grid step, drawn by its first frame. A later
+// frame within the step (a sub-frame of a motion-blurred capture, a display
+// above 60 Hz) shows them again and draws no random numbers, as the pulses
+// hold between steps, so the random numbers of every later frame, and what
+// a scene draws from them (scene 4's anchors), are those of 60 fps.
+static const int STEP_SHAKES_MAX = 8;
+struct StepShakes {
+    int64_t step;  // grid step they were drawn on
+    int64_t frame; // frame (sync_frame) that drew or last showed them
+    bool again;    // that frame is not the step's first: it shows them again
+    int count;     // kept
+    int next;      // the one to show next in this frame
+    Tilt tilts[STEP_SHAKES_MAX];
+};
+static StepShakes s_step_shakes = {-1, 0, false, 0, 0, {}};
+
+static Tilt tilt_draw()
 {
     const int32_t p = accent_pulse;
     if (p == 0) return Tilt{false, 0.0f, 0.0f, 0.0f};
@@ -112,6 +128,21 @@ Tilt accent_tilt()
     const int r3 = rand();
     return Tilt{true, (float)(r3 % p) / SHAKE_TENTHS_PER_DEGREE, (float)(r2 % p) / SHAKE_TENTHS_PER_DEGREE,
                 (float)(r1 % p) / SHAKE_TENTHS_PER_DEGREE};
+}
+
+Tilt accent_tilt()
+{
+    StepShakes& s = s_step_shakes;
+    if (s.frame != sync_frame) {
+        s.again = s.step == sync_step && s.frame > sync_reset_frame;
+        if (!s.again) s.step = sync_step, s.count = 0;
+        s.frame = sync_frame;
+        s.next = 0;
+    }
+    if (s.again && s.next < s.count) return s.tilts[s.next++];
+    const Tilt tilt = tilt_draw();
+    if (!s.again && s.count < STEP_SHAKES_MAX) s.tilts[s.count++] = tilt;
+    return tilt;
 }
 
 void tilt_apply(const Tilt& tilt)

@@ -29,7 +29,8 @@ void pulse_catch_up(PulseUse (*use_at)(int64_t step));
 void beat_zoom(int sign);
 // While accent_pulse p is not 0: three rand() draws r1, r2, r3 and a tilt of
 // ((r3 mod p) / 10, (r2 mod p) / 10, (r1 mod p) / 10) degrees about X, Y, Z.
-// Draws nothing from rand() when p is 0.
+// Draws nothing from rand() when p is 0. A later frame within one grid
+// step shows the shakes the step's first frame drew, drawing nothing.
 void accent_shake();
 
 // One accent shake drawn once and applied as often as needed, for a scene

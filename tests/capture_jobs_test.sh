@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Captures shared among processes (--jobs) and videos joined from parts
-# (--join): the frames, names, sound and timing of one process, with no
-# repeated or missing frame at a seam; parts that do not make one video
-# refused; a failed, killed or interrupted capture leaving nothing behind.
+# Captures shared among processes (--jobs), cut into parts (--part) and
+# videos joined from parts (--join): the frames, names, sound and timing of
+# one process, with no repeated or missing frame at a seam; parts that do
+# not make one video refused; a failed, killed or interrupted capture leaving nothing behind.
 # Arguments: quiet-harbor, quiet-harbor-capture, window_close_request.
 set -u
 C=$(realpath "$2")
@@ -70,6 +70,21 @@ check "... recording its span for a later join" \
   test "$(ffprobe -v error -show_entries format_tags=comment -of csv=p=0 joined.mkv)" = \
        "$(ffprobe -v error -show_entries format_tags=comment -of csv=p=0 one.mkv)"
 
+# Parts for a scheduler: --part K/N of the same span, in any order, join
+# into the video of one process; a part shared further by --jobs is the
+# same part; a sequence's part names its frames as the whole capture does.
+for k in 1 2 3; do "$C" "${SPAN[@]}" --part $k/3 --video part$k.mkv --quiet; done
+"$C" "${SPAN[@]}" --part 2/3 --jobs 2 --video part2jobs.mkv --quiet
+"$C" --join --video parts.mkv part3.mkv part1.mkv part2.mkv --quiet
+check "--part 1/3 to 3/3 join into the pictures and sound of one process" \
+  cmp -s <(pictures parts.mkv; sound parts.mkv) <(pictures one.mkv; sound one.mkv)
+check "... and --part 2/3 with --jobs 2 has the pictures of --part 2/3" \
+  cmp -s <(pictures part2jobs.mkv) <(pictures part2.mkv)
+"$C" "${SPAN[@]}" --part 3/3 --out part3 --quiet
+check "--part 3/3 into a folder holds frames of the whole under their names" \
+  bash -c "cd part3 && ls | grep -q . && for f in *; do cmp -s \$f ../one/\$f || exit 1; done"
+check "... the last ones" test "$(ls part3 | tail -n 1)" = frame_00019.png
+
 # Parts that do not make one video: exit 1, one line, no file.
 "$C" --from 29 --to 30 --fps 5 --video overlap.mkv --quiet
 "$C" --from 29.2 --to 30.4 --fps 10 --video fast.mkv --quiet
@@ -135,7 +150,9 @@ cd ..
 
 for args in "--jobs 0 --video x.mp4" "--jobs 65 --video x.mp4" "--jobs 2 --at 1 --out x.png" \
             "--jobs 2 --audio-only --out x.wav" "--jobs 2 --stats --video x.mp4" "--join a.mkv" \
-            "--join --video x.mp4" "--join --video x.mp4 --fps 30 a.mp4" "--video x.mp4 a.mp4"; do
+            "--join --video x.mp4" "--join --video x.mp4 --fps 30 a.mp4" "--video x.mp4 a.mp4" \
+            "--part 0/3 --video x.mp4" "--part 4/3 --video x.mp4" "--part 3 --video x.mp4" \
+            "--part 1/2 --at 1 --out x.png"; do
   # shellcheck disable=SC2086
   "$C" $args >/dev/null 2>&1
   check "bad arguments '$args' exit 2" test $? -eq 2

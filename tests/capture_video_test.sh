@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Videos from the capture tool through ffmpeg: what ffprobe reads from them,
-# a lossless video equal to the PNG of the same instant, and a missing or
-# failing ffmpeg: one line, exit 1, no file left.
+# a lossless video equal to the PNG of the same instant, the quality chosen,
+# and a missing or failing ffmpeg: one line, exit 1, no file left.
 # Arguments: quiet-harbor, quiet-harbor-capture, window_close_request.
 set -u
 CAPTURE=$2
@@ -29,14 +29,38 @@ check "and AAC sound as long as the frames (0.9677 s)" \
   'BEGIN { exit !(c == "aac" && d > 0.95 && d < 0.99) }'
 check "nothing else is left in the folder" test "$(ls -A "$WORK/out")" = "v.mp4"
 
-# A lossless video's frames are the captured pixels themselves.
-"$CAPTURE" --video "$WORK/v.mkv" --from 1 --to 1.5 --fps 10 --quiet
-"$CAPTURE" --at 1 --fps 10 --out "$WORK/at1.png" --quiet
+# A lossless video's frames are the captured pixels themselves, in the
+# tunnel after beats and accents (the sound track, rendered first, leaves
+# the pictures' pulses alone).
+"$CAPTURE" --video "$WORK/v.mkv" --from 82 --to 82.5 --fps 10 --quiet
+"$CAPTURE" --at 82 --fps 10 --out "$WORK/at1.png" --quiet
 check "the .mkv is FFV1 with FLAC" \
   test "$(probe "$WORK/v.mkv" v:0 codec_name; probe "$WORK/v.mkv" a:0 codec_name)" = "$(printf 'ffv1\nflac')"
 check "its first frame is the PNG of the same instant, pixel for pixel" \
   cmp -s <(ffmpeg -v error -i "$WORK/v.mkv" -frames:v 1 -f rawvideo -pix_fmt rgb24 -) \
          <(ffmpeg -v error -i "$WORK/at1.png" -f rawvideo -pix_fmt rgb24 -)
+
+# An editor's .mov; .mp4's rate factor, recorded with the settings so that
+# parts of different quality are not joined; bad factors refused.
+"$CAPTURE" --video "$WORK/e.mov" --from 82 --to 82.5 --fps 10 --quiet
+check "the .mov is ProRes in yuv422p10le with 16-bit PCM" \
+  test "$(probe "$WORK/e.mov" v:0 codec_name,pix_fmt; probe "$WORK/e.mov" a:0 codec_name)" = "$(printf 'prores\nyuv422p10le\npcm_s16le')"
+for crf in 10 default 30; do
+  "$CAPTURE" --video "$WORK/crf$crf.mp4" --from 82 --to 82.5 --fps 10 --quiet $([ $crf = default ] || echo --crf $crf)
+done
+check "--crf 10, 18 (the default) and 30 give ever smaller files" \
+  test "$(stat -c %s "$WORK/crf10.mp4")" -gt "$(stat -c %s "$WORK/crfdefault.mp4")" -a \
+       "$(stat -c %s "$WORK/crfdefault.mp4")" -gt "$(stat -c %s "$WORK/crf30.mp4")"
+"$CAPTURE" --video "$WORK/next.mp4" --from 82.5 --to 83 --fps 10 --quiet
+"$CAPTURE" --join --video "$WORK/mixed.mp4" "$WORK/crf30.mp4" "$WORK/next.mp4" 2>"$WORK/mixed.err"
+check "parts of --crf 30 and 18 are not joined" grep -q "next.mp4: made with other settings than .*crf30.mp4 (.*msaa 1, not .*; crf 30)" "$WORK/mixed.err"
+for args in "--crf 52 --video x.mp4" "--crf 64 --video x.webm" "--crf 20 --video x.mkv" "--crf=x --video x.mp4" \
+            "--crf 20 --at 1 --out x.png" "--size 801x600 --video x.mov"; do
+  # shellcheck disable=SC2086
+  "$CAPTURE" $args 2>"$WORK/bad.err"
+  check "'$args': exit 2, the fault in one line first" \
+    bash -c "test $? -eq 2 && head -n 1 '$WORK/bad.err' | grep -Eq '^quiet-harbor-capture: .*(crf|even width)'"
+done
 
 # No ffmpeg on the PATH.
 mkdir "$WORK/none"

@@ -155,10 +155,12 @@ TEST_F(Scenes12Test, SceneTwoFlashesAndZoomsOnTheBeatAndRelaxesIn20Frames)
 {
     const BeatCase cases[] = {{0, 3500, 1.4f}, {1, 3400, 1.38f}, {10, 2500, 1.2f}, {19, 1600, 1.02f},
                               {20, 1500, 1.0f}, {21, 1500, 1.0f}};
+    sync_reset();
     beat_pulse = 2000;
     int frame = 0;
     for (const BeatCase& c : cases) {
         for (; frame <= c.frame; frame++) {
+            sync_step = frame; // a 60 fps frame each: one step of the pulse
             viewport(0, PICTURE_Y, WINDOW_WIDTH, PICTURE_HEIGHT);
             scene2_render(1.0f + frame * 0.02f, frame == 0);
         }

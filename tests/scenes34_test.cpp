@@ -153,6 +153,7 @@ TEST_F(Scenes34Test, ABeatSquashesSceneFour)
     const double swarm_before = band_share(before, swarm);
     srand(4);
     beat_pulse = 2000;
+    beat_stepped = sync_step_at(80.0f) - 1; // a beat this frame is the first to show
     const Image on_beat = draw_frame(80.0f);
     float m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);

@@ -13,6 +13,10 @@
 //        capture_levels hashes FILE.png...   one line per file:
 //          FILE HASH (FNV-1a, 64 bits, of the decoded RGB pixels, top row
 //          first, so the PNG encoder's choices do not count)
+//        capture_levels between BLURRED.png SUB.png...  one line:
+//          OUTSIDE CHANGED: the channel values of BLURRED outside the range
+//          of the SUB frames' at the same place, and those that differ
+//          from the last SUB frame's (PNGs of any one size)
 // Exit 0, or 1 when a file cannot be read.
 #include "output/wav_write.h"
 #include "runtime/gl_setup.h"
@@ -146,8 +150,34 @@ static bool frame_hash(const char* path)
     return true;
 }
 
+static bool frame_between(int count, char** paths)
+{
+    std::vector<uint8_t> blurred;
+    std::vector<std::vector<uint8_t>> subs((size_t)count - 1);
+    bool ok = read_rgb(paths[0], &blurred, true);
+    for (int i = 1; i < count && ok; i++) ok = read_rgb(paths[i], &subs[(size_t)i - 1], true);
+    for (const std::vector<uint8_t>& sub : subs) ok = ok && sub.size() == blurred.size();
+    if (!ok) {
+        fprintf(stderr, "capture_levels: cannot read %s and the others as PNGs of one size\n", paths[0]);
+        return false;
+    }
+    long outside = 0, changed = 0;
+    for (size_t k = 0; k < blurred.size(); k++) {
+        uint8_t low = 255, high = 0;
+        for (const std::vector<uint8_t>& sub : subs) {
+            low = sub[k] < low ? sub[k] : low;
+            high = sub[k] > high ? sub[k] : high;
+        }
+        outside += blurred[k] < low || blurred[k] > high;
+        changed += blurred[k] != subs.back()[k];
+    }
+    printf("%ld %ld\n", outside, changed);
+    return true;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc >= 4 && strcmp(argv[1], "between") == 0) return frame_between(argc - 2, argv + 2) ? 0 : 1;
     if (argc >= 3 && strcmp(argv[1], "hashes") == 0) {
         bool ok = true;
         for (int i = 2; i < argc; i++) ok = frame_hash(argv[i]) && ok;
@@ -161,6 +191,7 @@ int main(int argc, char** argv)
     if (argc == 4 && strcmp(argv[1], "diffrows") == 0) return frame_diff_rows(argv[2], argv[3]) ? 0 : 1;
     if (argc == 4 && strcmp(argv[1], "meandiff") == 0) return frame_mean_diff(argv[2], argv[3]) ? 0 : 1;
     if (argc == 3 && strcmp(argv[1], "sound") == 0) return sound_levels(argv[2]) ? 0 : 1;
-    fprintf(stderr, "usage: capture_levels frames FILE.png... | sound FILE.wav | diffrows A.png B.png | meandiff A.png B.png | hashes FILE.png...\n");
+    fprintf(stderr, "usage: capture_levels frames FILE.png... | sound FILE.wav | diffrows A.png B.png | meandiff A.png B.png\n"
+                    "       | hashes FILE.png... | between BLURRED.png SUB.png...\n");
     return 2;
 }
