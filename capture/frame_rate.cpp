@@ -9,6 +9,11 @@
 // decimal input like 0.1 s is not exactly representable.
 static const double GRID_TOLERANCE = 1e-6;
 static const int64_t RATIO_PART_MAX = 0x7FFFFFFF;
+// FRAME_RATE_MIN and FRAME_RATE_MAX as exact ratios: the bounds are compared
+// by cross-multiplying (both parts fit 31 bits, so the products fit 64), never
+// as a floating quotient, whose rounding depends on the arithmetic unit.
+static const FrameRate RATE_BOUND_MIN = {1, 10};
+static const FrameRate RATE_BOUND_MAX = {1000, 1};
 
 static int64_t gcd(int64_t a, int64_t b)
 {
@@ -60,8 +65,8 @@ bool frame_rate_parse(const char* text, FrameRate* rate)
     num /= common;
     den /= common;
     if (num > RATIO_PART_MAX || den > RATIO_PART_MAX) return false;
-    const double value = (double)num / (double)den;
-    if (value < FRAME_RATE_MIN || value > FRAME_RATE_MAX) return false;
+    if (num * RATE_BOUND_MIN.den < RATE_BOUND_MIN.num * den) return false;
+    if (num * RATE_BOUND_MAX.den > RATE_BOUND_MAX.num * den) return false;
     rate->num = num;
     rate->den = den;
     return true;

@@ -90,9 +90,12 @@ static void polygon_emit_triangles(const Polygon* p)
 // primitives instead of one small fan and one bind per polygon. The texture
 // left bound is the last polygon's, hidden or not, as if every polygon had
 // bound its own.
+void (*mesh_compile_observer)(const Mesh* mesh) = nullptr;
+
 void mesh_compile(Mesh* mesh)
 {
     if (mesh->display_list != 0) return;
+    if (mesh_compile_observer) mesh_compile_observer(mesh);
     mesh->display_list = list_begin();
     bool in_batch = false;
     bool bound_any = false;

@@ -66,6 +66,8 @@ void mesh_add_group(Mesh* mesh, PolygonGroup* group); // appended last; takes ow
 PolygonGroup* mesh_group_at(const Mesh* mesh, uint16_t index); // null past the end
 // Records every polygon into a new display list; nothing when already compiled.
 void mesh_compile(Mesh* mesh);
+// Called, when set, with every mesh about to be compiled (the data hashes test).
+extern void (*mesh_compile_observer)(const Mesh* mesh);
 // Applies blend settings and matrix, compiles on first use, calls the list.
 // The caller sets light, texturing and the model-view matrix mode.
 void mesh_draw(Mesh* mesh);

@@ -1,7 +1,8 @@
 # Renders the application icon from the presentation itself (cmake -P):
 # the orb in the veil of scene 2 at 55 s, ringed and whole, as the capture
 # tool CAPTURE draws it, cropped and scaled by ffmpeg to PNG files
-# OUT_DIR/<size>.png for each of SIZES (comma-separated pixels). Nothing is
+# OUT_DIR/<size>.png for each of SIZES (comma-separated pixels), run through
+# EMULATOR when one is given (a cross build). Nothing is
 # done while the icons are newer than the capture tool and this script.
 #
 # The window stretches every scene sideways by 4/3 (an 800 x 600 projection
@@ -26,7 +27,7 @@ endif()
 string(RANDOM LENGTH 8 tag)
 set(work ${OUT_DIR}/render-${tag})
 file(MAKE_DIRECTORY ${work})
-execute_process(COMMAND ${CAPTURE} --at ${ICON_TIME} --out ${work}/frame.png --quiet
+execute_process(COMMAND ${EMULATOR} ${CAPTURE} --at ${ICON_TIME} --out ${work}/frame.png --quiet
                 RESULT_VARIABLE failed ERROR_VARIABLE why)
 if(failed)
   file(REMOVE_RECURSE ${work})

@@ -2,6 +2,7 @@
 #include "synth/effect_chain.h"
 #include "synth/simd_local.h"
 
+#include <cassert>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -252,10 +253,13 @@ static void voice_block_fill(Voice* voice)
 }
 
 // out[i] = a[i] + b[i] for n floats, four per vector step; out may be a.
+// The vector steps end at n rounded down to four, an index that never wraps
+// (`i + 4 <= n` would for n near 2^32).
 static void buffers_add(float* out, const float* a, const float* b, uint32_t n)
 {
+    const uint32_t whole = n - n % 4;
     uint32_t i = 0;
-    for (; i + 4 <= n; i += 4) {
+    for (; i < whole; i += 4) {
         Float4 x, y;
         memcpy(&x, a + i, sizeof x);
         memcpy(&y, b + i, sizeof y);
@@ -370,6 +374,9 @@ void effect_chain_release(EffectChain* chain)
 
 void unit_mix_inputs(EffectUnit* unit, uint32_t frames)
 {
+    // The mix holds one block; more would overrun it (and 2 * frames floats
+    // in bytes would wrap a 32-bit size_t long before 2^32 frames).
+    assert(frames <= BLOCK_FRAMES);
     const uint32_t n = 2 * frames;
     float* mix = unit->mix;
     if (unit->input_count == 0) {

@@ -23,6 +23,8 @@ static const uint32_t DOT_SPRITE[16] = {
     0x00000000, 0x49494949, 0x49494949, 0x00000000,
 };
 
+void (*texture_upload_observer)(const Texture* texture) = nullptr;
+
 Texture* texture_create(uint16_t width, uint16_t height)
 {
     Texture* t = (Texture*)malloc(sizeof(Texture));
@@ -51,6 +53,7 @@ void texture_destroy(Texture* texture)
 
 void texture_upload(Texture* texture)
 {
+    if (texture_upload_observer) texture_upload_observer(texture);
     if (texture->uploaded) texture_release(texture);
     glGenTextures(1, &texture->gl_name);
     glBindTexture(GL_TEXTURE_2D, texture->gl_name);

@@ -16,6 +16,9 @@ struct Texture {
 };
 
 // Creation and upload (GL context required for upload, release and bind)
+// Called, when set, with every texture just before it is uploaded: the data
+// hashes test compares what the generators made across architectures.
+extern void (*texture_upload_observer)(const Texture* texture);
 Texture* texture_create(uint16_t width, uint16_t height); // all pixels 0
 Texture* texture_create_dot();                             // the fixed 4 x 4 dot sprite
 void texture_destroy(Texture* texture);
