@@ -4,9 +4,7 @@
 #include "base/base.h"
 #include "presentation/demo.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
 static const char USAGE[] = "Usage: quiet-harbor [--window] [--start SECONDS] [--size WxH|desktop] [--msaa N]\n"
                             "                    [--render-scale S|auto] [--no-vsync] [--captions] [--loop]\n"
@@ -113,16 +111,9 @@ static std::string window_option_read(void* context, int code, const char* value
     case OPTION_LOOP:
         options->loop = true;
         return "";
-    case OPTION_AUDIO_DELAY: {
-        char* end = nullptr;
-        errno = 0;
-        const long ms = strtol(value, &end, 10);
-        if (errno == 0 && end != value && *end == '\0' && ms >= -AUDIO_DELAY_MAX_MS && ms <= AUDIO_DELAY_MAX_MS) {
-            options->audio_delay_ms = (int)ms;
-            return "";
-        }
+    case OPTION_AUDIO_DELAY:
+        if (option_whole_number(value, -AUDIO_DELAY_MAX_MS, AUDIO_DELAY_MAX_MS, &options->audio_delay_ms)) return "";
         return "milliseconds from -1000 to 1000";
-    }
     }
     return shared_option_read(&options->shared, code, value, true);
 }

@@ -8,7 +8,10 @@
 #include "runtime/gl_setup.h"
 #include "runtime/seed.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <ctime>
+#include <vector>
 #include <cstdlib>
 #include <string>
 
@@ -42,4 +45,19 @@ inline bool bench_scenes_loaded(benchmark::State& state)
         loaded = true;
     }
     return true;
+}
+
+// Processor seconds used so far by every thread of this process.
+inline double process_cpu_seconds()
+{
+    timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return (double)now.tv_sec + (double)now.tv_nsec * 1e-9;
+}
+
+inline double median(std::vector<double>* values)
+{
+    if (values->empty()) return 0.0;
+    std::sort(values->begin(), values->end());
+    return (*values)[values->size() / 2];
 }

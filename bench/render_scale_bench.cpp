@@ -18,21 +18,6 @@
 #include <time.h>
 #include <vector>
 
-// Processor seconds used so far by every thread of this process.
-static double process_cpu_seconds()
-{
-    timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return (double)now.tv_sec + (double)now.tv_nsec * 1e-9;
-}
-
-static double median(std::vector<double>* values)
-{
-    if (values->empty()) return 0.0;
-    std::sort(values->begin(), values->end());
-    return (*values)[values->size() / 2];
-}
-
 static void nothing(float, int) {}
 
 static void BM_ScaleUp(benchmark::State& state)

@@ -24,21 +24,6 @@
 
 static const int FRAMES_PER_RUN = 60;
 
-// Processor seconds used so far by every thread of this process.
-static double process_cpu_seconds()
-{
-    timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return (double)now.tv_sec + (double)now.tv_nsec * 1e-9;
-}
-
-static double median(std::vector<double>* values)
-{
-    if (values->empty()) return 0.0;
-    std::sort(values->begin(), values->end());
-    return (*values)[values->size() / 2];
-}
-
 // Frames at 1/60 s steps from two seconds into the scene, past its fade-in.
 static void BM_SceneFrame(benchmark::State& state, int scene)
 {

@@ -183,17 +183,6 @@ int capture_usage_error(const std::string& problem)
 
 static bool in_timeline(double seconds) { return seconds >= 0 && seconds <= TIMELINE_END; }
 
-// A whole number from `low` to `high`, digits only.
-static bool parse_count(const char* text, long low, long high, int* count)
-{
-    char* end = nullptr;
-    errno = 0;
-    const long value = strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < low || value > high) return false;
-    *count = (int)value;
-    return true;
-}
-
 // Whether an option was given.
 static bool given(const CaptureOptions& o, int code)
 {
@@ -274,7 +263,7 @@ static bool parse_part(const char* text, int* part, int* parts)
     const char* slash = strchr(text, '/');
     if (!slash) return false;
     const std::string first(text, (size_t)(slash - text));
-    return parse_count(first.c_str(), 1, PARTS_MAX, part) && parse_count(slash + 1, 1, PARTS_MAX, parts) &&
+    return option_whole_number(first.c_str(), 1, PARTS_MAX, part) && option_whole_number(slash + 1, 1, PARTS_MAX, parts) &&
            *part <= *parts;
 }
 
@@ -319,17 +308,17 @@ static std::string capture_option_read(void* context, int code, const char* valu
     case OPTION_AUDIO:
         return read_path(&o->audio, value);
     case OPTION_JOBS:
-        return parse_count(value, 1, JOBS_MAX, &o->jobs) ? "" : "a count from 1 to " + std::to_string(JOBS_MAX);
+        return option_whole_number(value, 1, JOBS_MAX, &o->jobs) ? "" : "a count from 1 to " + std::to_string(JOBS_MAX);
     case OPTION_PART:
         return parse_part(value, &o->part, &o->part_count)
                    ? ""
                    : "K/N, the K-th of N parts (1 <= K <= N <= " + std::to_string(PARTS_MAX) + ")";
     case OPTION_MOTION_BLUR:
-        return parse_count(value, 1, BLUR_MAX, &o->blur) ? "" : "a count from 1 to " + std::to_string(BLUR_MAX);
+        return option_whole_number(value, 1, BLUR_MAX, &o->blur) ? "" : "a count from 1 to " + std::to_string(BLUR_MAX);
     case OPTION_SHUTTER:
-        return parse_count(value, 1, SHUTTER_MAX, &o->shutter) ? "" : "degrees from 1 to " + std::to_string(SHUTTER_MAX);
+        return option_whole_number(value, 1, SHUTTER_MAX, &o->shutter) ? "" : "degrees from 1 to " + std::to_string(SHUTTER_MAX);
     case OPTION_CRF:
-        return parse_count(value, 0, VIDEO_CRF_MAX, &o->crf) ? "" : "a quality from 0 to " + std::to_string(VIDEO_CRF_MAX);
+        return option_whole_number(value, 0, VIDEO_CRF_MAX, &o->crf) ? "" : "a quality from 0 to " + std::to_string(VIDEO_CRF_MAX);
     case OPTION_FORCE:
         o->force = true;
         return "";

@@ -100,6 +100,16 @@ std::string shared_option_read(SharedOptions* shared, int code, const char* valu
     return "";
 }
 
+bool option_whole_number(const char* text, long low, long high, int* number)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long value = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < low || value > high) return false;
+    *number = (int)value;
+    return true;
+}
+
 bool option_seconds(const char* text, double* seconds)
 {
     char* end = nullptr;

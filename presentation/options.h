@@ -99,3 +99,6 @@ std::string shared_option_read(SharedOptions* shared, int code, const char* valu
 // A number of seconds: the whole text is a finite decimal number. The
 // caller checks its range.
 bool option_seconds(const char* text, double* seconds);
+// A whole number from `low` to `high`, the whole text in decimal digits (a
+// sign allowed).
+bool option_whole_number(const char* text, long low, long high, int* number);
