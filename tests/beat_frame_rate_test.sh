@@ -14,13 +14,13 @@ WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 export EGL_PLATFORM=surfaceless
 
-"$CAPTURE" --from 40 --to 60 --fps 30 --size 400x300 --out "$WORK/30" --quiet
-"$CAPTURE" --from 40 --to 60 --fps 60 --size 400x300 --out "$WORK/60" --quiet
+"$CAPTURE" --from 44 --to 52 --fps 30 --size 320x240 --out "$WORK/30" --quiet
+"$CAPTURE" --from 44 --to 52 --fps 60 --size 320x240 --out "$WORK/60" --quiet
 (cd "$WORK/30" && "$LEVELS" hashes frame_*.png) | awk '{ print $2 }' >"$WORK/30.txt"
 (cd "$WORK/60" && "$LEVELS" hashes frame_*.png) | awk 'NR % 2 == 1 { print $2 }' >"$WORK/60.txt"
-check "600 frames at 30 fps" test "$(wc -l <"$WORK/30.txt")" -eq 600
-check "frame k at 30 fps is frame 2k at 60 fps, from 40 to 60 s" cmp -s "$WORK/30.txt" "$WORK/60.txt"
-check "... and the beats show: frames differ from one another" test "$(sort -u "$WORK/30.txt" | wc -l)" -gt 500
+check "240 frames at 30 fps" test "$(wc -l <"$WORK/30.txt")" -eq 240
+check "frame k at 30 fps is frame 2k at 60 fps, from 44 to 52 s" cmp -s "$WORK/30.txt" "$WORK/60.txt"
+check "... and the beats show: frames differ from one another" test "$(sort -u "$WORK/30.txt" | wc -l)" -gt 200
 
 echo "$FAILURES failed"
 [ "$FAILURES" -eq 0 ]
