@@ -5,6 +5,7 @@
 #include "base/base.h"
 #include "presentation/demo.h"
 #include "presentation/demo_audio.h"
+#include "synth/player.h"
 #include "app/window_options.h"
 #include "app/keys.h"
 #include "app/window.h"
@@ -110,6 +111,10 @@ int main(int argc, char** argv)
     DemoAudio audio;
     demo_audio_start(&audio, true, options.start);
     audio.picture_delay = options.audio_delay_ms / MS_PER_SECOND;
+    // How late the sound is heard, for --stats: the device closes before.
+    char driver[32] = "";
+    const bool sounding = audio.player && audio.player->has_device && SDL_AudioDriverName(driver, sizeof driver);
+    const double heard_ms = audio_output_latency_seconds() * MS_PER_SECOND;
 
     FrameTimes times = {shared.stats ? demo_stats_create() : nullptr, -1.0};
     window_scale_start(shared, times.stats);
@@ -117,6 +122,9 @@ int main(int argc, char** argv)
 
     demo_audio_stop(&audio);
     if (times.stats) demo_stats_print(times.stats, stderr, "quiet-harbor", demo_stats_renderer());
+    if (times.stats && sounding) {
+        fprintf(stderr, "quiet-harbor: sound through %s, heard %.1f ms after the device takes it\n", driver, heard_ms);
+    }
     demo_stats_destroy(times.stats);
     demo_unload();
     window_close();

@@ -38,7 +38,8 @@ static double s_output_latency = 0.0;
 // What a sound server is asked to hold, in ms: SDL's own request asks it for
 // one device buffer (46 ms), so a busy desktop that holds up SDL's thread a
 // little longer makes the server play silence and skip what then comes
-// late. With 200 ms, SDL hands over a buffer while the server still holds
+// late. With 200 ms (the server splits it between its queue, 120 ms, and
+// the sink's buffer, 80), SDL hands over a buffer while the two still hold
 // about 150 ms. The user's own PULSE_LATENCY_MSEC prevails.
 static const char* const SERVER_LATENCY_MS = "200";
 static const char* const SERVER_LATENCY_VARIABLE = "PULSE_LATENCY_MSEC";
@@ -188,13 +189,16 @@ bool audio_open()
         audio_subsystem_release();
         return false;
     }
-    // After a request the device plays its buffer; a server first plays out
-    // what it holds: up to its target, which takes in the buffer handed over.
+    // Right after a request the output holds the buffer just handed over and
+    // what it still had: a device one buffer more, a server up to its
+    // target (its own queue and the sink's buffer together). The request's
+    // first frame is heard once what was held before it has played.
     const double buffer = (double)frames / PLAYER_OUTPUT_RATE;
-    s_output_latency = server ? std::max(buffer, server_latency_seconds()) : buffer;
-    // Sound handed over at a request lasts until the output latency has
-    // passed; a server plays silence of its own after that.
-    audio_queue_set_late_after(server ? (uint64_t)(s_output_latency * (1.0 + LATE_MARGIN) * US_PER_SECOND_F) : 0);
+    const double held = server ? std::max(2.0 * buffer, server_latency_seconds()) : 2.0 * buffer;
+    s_output_latency = held - buffer;
+    // Sound handed over at a request lasts until all that is held has
+    // played; a server plays silence of its own after that.
+    audio_queue_set_late_after(server ? (uint64_t)(held * (1.0 + LATE_MARGIN) * US_PER_SECOND_F) : 0);
     return true;
 }
 

@@ -197,10 +197,11 @@ void player_seek(Player* player, uint64_t frame);
 bool audio_open();
 const char* audio_open_error();
 // Seconds from the moment the device takes sound from the queue (a request
-// of audio_callback) until it is heard, as far as it can be known: the
-// buffer the device was granted (its frames per request at 44,100 Hz), and
-// through a sound server one request more, the target SDL gives the server.
-// The frames subtract it from the sound taken to follow the sound heard.
+// of audio_callback) until the request's first frame is heard, as far as it
+// can be known: what the output still held before the request. For a device
+// one buffer more (its frames per request at 44,100 Hz); through a sound
+// server its target, which the request fills up, less the request. The
+// frames subtract it from the sound taken to follow the sound heard.
 // Constant while the device is open; 0 when it is not.
 double audio_output_latency_seconds();
 void audio_close();

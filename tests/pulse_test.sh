@@ -4,7 +4,8 @@
 # recorded from the sink's monitor is the capture's music from 215 s, sample
 # for sample, with a pause of about a second in the middle: silence of the
 # pause's length, then the very sample after the last one before it. The
-# program reports no underrun and exits 0 by itself.
+# program reports no underrun and exits 0 by itself, and says how late the
+# sound it hands over is heard.
 # Arguments: quiet-harbor, quiet-harbor-capture.
 set -u
 PROGRAM=$1
@@ -24,7 +25,7 @@ start_pulse || exit 1
 "$CAPTURE" --audio-only --out "$WORK/music.wav" --quiet &
 capture_pid=$!
 start_parec "$WORK/rec.raw"
-"$PROGRAM" --window --start 215 >/dev/null 2>"$WORK/err.txt" &
+"$PROGRAM" --window --start 215 --stats >/dev/null 2>"$WORK/err.txt" &
 pid=$!
 window=$(wait_for_window "Quiet harbor" 60)
 wait_for_sound "$WORK/rec.raw" $((2 * BYTES_PER_SECOND)) "$pid"
@@ -37,6 +38,10 @@ sleep 0.3
 stop_parec
 wait "$capture_pid"
 check "no underrun reported: $(cat "$WORK/err.txt")" test "$(grep -c underrun "$WORK/err.txt")" -eq 0
+# The server's 200 ms hold the request of 2,048 frames and 153.6 ms before
+# it: the pictures follow the sound that much behind what the device took.
+check "the sound is heard 153.6 ms after the device takes it" \
+  grep -q "sound through pulseaudio, heard 153.6 ms after the device takes it" "$WORK/err.txt"
 
 # R: the recording from its first sound; M: the capture from 215 s.
 rec_start=$(first_sound "$WORK/rec.raw" 0)
