@@ -1,6 +1,7 @@
 // The timeline, its fades and the drawing of one frame.
 #include "presentation/demo.h"
 
+#include "base/base.h"
 #include "presentation/render_scale.h"
 #include "render/render.h"
 #include "runtime/gl_setup.h"
@@ -167,6 +168,7 @@ void demo_picture_end() { glDisable(GL_SCISSOR_TEST); }
 
 void demo_load(void (*after_step)(int step))
 {
+    heap_keep_freed();
     seed_for_loading();
     g_font_large = font_create("Arial", 40, 0, 0, 0, 0);
     g_font_small = font_create("Arial", 16, 0, 0, 0, 0);
@@ -178,6 +180,7 @@ void demo_load(void (*after_step)(int step))
     light_reset();
     // Every pass of the timeline starts from this state (demo_rewind).
     glPushAttrib(GL_ALL_ATTRIB_BITS);
+    heap_release_free();
 }
 
 void demo_unload()
